@@ -1,0 +1,115 @@
+#include "sdk/string_helpers.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+static char* srAllocCopy(const char* text, size_t length) {
+  char* copy = (char*)malloc(length + 1);
+  if (copy == NULL) return NULL;
+  memcpy(copy, text, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+char* srStrDup(const char* text) {
+  if (text == NULL) return NULL;
+  return srAllocCopy(text, strlen(text));
+}
+
+char* srStrDupMax(const char* text, int32_t max) {
+  if (text == NULL) return NULL;
+  size_t limit = max < 0 ? 0 : (size_t)max;
+  const char* end = (const char*)memchr(text, '\0', limit);
+  return srAllocCopy(text, end != NULL ? (size_t)(end - text) : limit);
+}
+
+void srFree(void* p) {
+  if (p != NULL) free(p);
+}
+
+char* srStrReplace(char* old_value, char* new_value) {
+  srFree(old_value);
+  return new_value;
+}
+
+char* srStrConcat(char* a, int32_t free_a, char* b, int32_t free_b) {
+  if (a == NULL) return free_b ? b : srStrDup(b);
+  if (b == NULL) return a;
+  size_t la = strlen(a);
+  size_t lb = strlen(b);
+  char* joined = (char*)malloc(la + lb + 1);
+  if (joined != NULL) {
+    memcpy(joined, a, la);
+    memcpy(joined + la, b, lb + 1);
+  }
+  if (free_a) free(a);
+  if (free_b) free(b);
+  return joined;
+}
+
+char* srIntToStr(int32_t value) {
+  char buffer[16];
+  snprintf(buffer, sizeof buffer, "%d", (int)value);
+  return srStrDup(buffer);
+}
+
+char* srStrReplaceAll(char* text, const char* needle, const char* replacement) {
+  if (text == NULL) return NULL;
+  size_t needle_length = needle != NULL ? strlen(needle) : 0;
+  if (needle_length == 0) return text;
+  const char* with = replacement != NULL ? replacement : "";
+  size_t with_length = strlen(with);
+
+  /* Count first so the result is allocated once: linear in the text. */
+  size_t count = 0;
+  for (const char* at = strstr(text, needle); at != NULL; at = strstr(at + needle_length, needle))
+    count++;
+  if (count == 0) return text;
+
+  size_t length = strlen(text);
+  char* result = (char*)malloc(length - count * needle_length + count * with_length + 1);
+  if (result == NULL) {
+    free(text);
+    return NULL;
+  }
+  char* out = result;
+  const char* from = text;
+  for (const char* at = strstr(from, needle); at != NULL; at = strstr(from, needle)) {
+    memcpy(out, from, (size_t)(at - from));
+    out += at - from;
+    memcpy(out, with, with_length);
+    out += with_length;
+    from = at + needle_length;
+  }
+  strcpy(out, from);
+  free(text);
+  return result;
+}
+
+char* srStrReplaceAllCopy(char* text, int32_t free_text, const char* needle, char* replacement,
+                          int32_t free_replacement) {
+  char* result = srStrReplaceAll(srStrDup(text), needle, replacement);
+  if (free_text) srFree(text);
+  if (free_replacement) srFree(replacement);
+  return result;
+}
+
+const char* srTokenNext(const char* separator, char** cursor) {
+  static const char empty[] = "";
+  char* start = *cursor;
+  if (start == NULL || *start == '\0') return empty;
+  char* at = (separator != NULL && *separator != '\0') ? strstr(start, separator) : NULL;
+  if (at == NULL) {
+    *cursor = start + strlen(start);
+  } else {
+    *at = '\0';
+    *cursor = at + strlen(separator);
+  }
+  return start;
+}
+
+int32_t srNow(void) {
+  return (int32_t)(uint32_t)((uint64_t)time(NULL) & 0xFFFFFFFFu);
+}

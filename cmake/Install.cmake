@@ -1,0 +1,27 @@
+# Installs the shared library, its public header, a CMake package and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS NRDEnrollmentCPPWrapper EXPORT NRDEnrollmentCPPWrapperTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES
+  ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSR.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSRExport.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/NRDEnrollmentCPPWrapper)
+install(EXPORT NRDEnrollmentCPPWrapperTargets
+  NAMESPACE NRDEnrollmentCPPWrapper::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NRDEnrollmentCPPWrapper)
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/NRDEnrollmentCPPWrapperConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapperConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NRDEnrollmentCPPWrapper)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapperConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapperConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapperConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NRDEnrollmentCPPWrapper)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/NRDEnrollmentCPPWrapper.pc.in
+  ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapper.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapper.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
