@@ -1,0 +1,132 @@
+// The login-OTP workflow and the building blocks it shares with the enrolment: the SDK
+// context, its configuration, the online OTP exchange, the seed file and the PIN file.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "QmtSR.h"
+#include "platform/Platform.h"
+#include "sdk/SRSdk.h"
+#include "wrapper/ProcessState.h"
+#include "wrapper/http_transport.h"
+#include "wrapper/no_context.h"
+#include "wrapper/stored_files.h"
+
+namespace SRCppWrap {
+
+int QmtSR::GetOTPforAuthentication(std::string& otp) {
+  LogBanner("Get OTP for Authentication Started");
+  detail::Process().proxyAddress = httpAddress_;
+  detail::Process().proxyPort = httpPort_;
+  CreateSRObject();
+  LogLine("Sentrel Object Created succussfully");
+  SetSRParameters();
+  LogLine("Sentrel parameters set succussfully");
+  const int result = GetOTP(otp);
+  LogLine("OTP got with return value: %d", result);
+  CheckSeedValueAndPersist();
+  LogLine("Seed value persisted");
+  LogBanner("Get OTP for Authentication Ended");
+  return result;
+}
+
+void* QmtSR::CreateSRObject() {
+  const std::string serial = deviceSerial_;
+  const std::string key = uniquekey_;
+  LogLine("Proxy parameters:- address= %s, port= %ld", detail::Process().proxyAddress.c_str(),
+          detail::Process().proxyPort);
+  LogLine("Sentrel Object created with device serial: %s, unique key: %s", serial.c_str(),
+          key.c_str());
+  SRContext* context = SRInit(0, serial.c_str(), key.c_str(), detail::SdkTransport, nullptr);
+  detail::AdoptContext(context);
+  LogLine("SRInit(0, %s, %s, callbackfunction, 0)", serial.c_str(), key.c_str());
+  LogLine("SRInit returned : mVault object");
+  return context;
+}
+
+void QmtSR::SetSRParameters() {
+  const detail::FirstWord seed = detail::ReadFirstWord(detail::kSeedFilePath);
+  LogLine("Read seed value from : %s", sentrelSeedFilePath_.c_str());
+  if (!seed.opened) {
+    LogLine("Seed file doesnot exists. so, created a new empty seed file seed.data.");
+    if (std::FILE* file = platform::OpenShared(sentrelSeedFilePath_, "wb")) std::fclose(file);
+  } else {
+    LogLine("Seed file already exists");
+    LogLine("seed data in file: \n%s", seed.word.c_str());
+  }
+
+  // Results are not checked: a refused seed leaves the context unenrolled, which the OTP
+  // exchange then reports.
+  if (SRContext* context = detail::Process().context) {
+    SRHostVersionSet(context, toolvexSoftwareVersion_.c_str());
+    SRWsServerSet(context, sentrelServerUrl_.c_str());
+    SRWsTimeoutSet(context, sentrelServerTimeout_);
+    SRMvaultSet(context, sentrelServerMacid_.c_str());
+    SRStorageDataSet(context, seed.word.c_str());
+  }
+  LogLine("Set Sentrel parameter Toolvex Software Version as: %s", toolvexSoftwareVersion_.c_str());
+  LogLine("SRHostVersionSet(mVault object, %s);", toolvexSoftwareVersion_.c_str());
+  LogLine("Set Sentrel parameter Sentrel server url: %s", sentrelServerUrl_.c_str());
+  LogLine("SRWsServerSet(mVault object, %s);", sentrelServerUrl_.c_str());
+  LogLine("Set Sentrel parameter Sentrel server timeout as: %d", sentrelServerTimeout_);
+  LogLine("SRWsTimeoutSet(mVault object, %d);", sentrelServerTimeout_);
+  LogLine("Set Sentrel parameter Sentrel server macid: %s", sentrelServerMacid_.c_str());
+  LogLine("SRMvaultSet(mVault object, %s);", sentrelServerMacid_.c_str());
+  LogLine("Set Sentrel parameter Storage Data as: seedinformation");
+  LogLine("SRStorageDataSet(mVault object, seedinformation)");
+}
+
+int QmtSR::GetOTP(std::string& otp) {
+  SRContext* context = detail::Process().context;
+  LogLine("Trying to get OTP with seed value");
+  const int index = otpServiceIndex_;
+  const int started = context ? SROnlineOtpStart(context, index) : detail::kNoContextResult;
+  LogLine("SROnlineOtpStart(mVault object, %d)", index);
+  LogLine("SROnlineOtpStart(mVault object, %d) returned: %d", index, started);
+  if (started != SR_OK) {
+    LogLine("SROnlineOtpStart failed with return code: %d", started);
+    return started;
+  }
+  LogLine("SROnlineOtpStart succeeded");
+
+  const std::string pin = GetToolvexpin();
+  LogLine("Toolvex Pin to get OTP: %s", pin.c_str());
+  const int finalized = SROnlineOtpFinalize(context, index, pin.c_str());
+  LogLine("SROnlineOtpFinalize(mVault object, %d, %s)", index, pin.c_str());
+  LogLine("SROnlineOtpFinalize(mVault object, %d, %s) returned: %d", index, pin.c_str(), finalized);
+  if (finalized != SR_OK) {
+    LogLine("SROnlineOtpFinalize failed with return code: %d", finalized);
+    return finalized;
+  }
+  LogLine("SROnlineOtpFinalize succeeded");
+  const char* value = SROnlineOtpGet(context);
+  otp = value != nullptr ? value : "";
+  LogLine("OTP value: %s", otp.c_str());
+  return SR_OK;
+}
+
+void QmtSR::CheckSeedValueAndPersist() {
+  SRContext* context = detail::Process().context;
+  const int changed = context ? SRStorageDataChanged(context) : 0;
+  LogLine("SRStorageDataChanged(mVault object)");
+  LogLine("SRStorageDataChanged(mVault object) returned: %d", changed);
+  if (changed == 0) {
+    LogLine("Seed value has not changed");
+    return;
+  }
+  LogLine("current seed value in GEN folder: %s",
+          detail::ReadFirstWord(detail::kSeedFilePath).word.c_str());
+  // Written atomically: a crash or a full disk leaves the previous seed, never a cut one.
+  if (char* state = SRStorageDataGet(context)) {
+    detail::ReplaceFileIfDifferent(detail::kSeedFilePath, state);
+    std::free(state);
+  }
+  LogLine("New seed value from sentrel: %s",
+          detail::ReadFirstWord(detail::kSeedFilePath).word.c_str());
+}
+
+std::string QmtSR::GetToolvexpin() {
+  return detail::ReadFirstWord(detail::kPinFilePath).word;
+}
+
+}  // namespace SRCppWrap

@@ -1,0 +1,163 @@
+// The enrolment of a workstation: the back end's activation code and login OTP, the SDK's
+// activation with the user's PIN, a first OTP from the new seed, and the back end's
+// confirmation with that OTP.
+#include <string>
+
+#include "QmtSR.h"
+#include "platform/Platform.h"
+#include "sdk/SRSdk.h"
+#include "wrapper/ProcessState.h"
+#include "wrapper/json_reply.h"
+#include "wrapper/no_context.h"
+#include "wrapper/secret_masking.h"
+#include "wrapper/stored_files.h"
+
+namespace SRCppWrap {
+
+namespace {
+
+constexpr int kEnrollmentConfirmed = 1000;
+constexpr long kHttpOk = 200;
+
+// The mass-enrolment back end and the RLX activation back end name the same two values
+// differently; the URL tells them apart.
+struct ReplyMemberNames {
+  const char* activationCode;
+  const char* loginOtp;
+  const char* logLine;
+};
+
+ReplyMemberNames MemberNamesFor(const std::string& codeAndOtpUrl) {
+  if (codeAndOtpUrl.find("enrollmentinit") != std::string::npos) {
+    return {"enrolment_code", "login_otp", "for Mass enrollment url read login_otp"};
+  }
+  return {"enrollment_code", "login_OTP", "for RLX Activation url read login_OTP"};
+}
+
+// Built by concatenation, values inserted as they are: the back end expects exactly this text.
+std::string CheckEnrollmentBody(const std::string& rrdiCode, const std::string& loginOtp,
+                                const std::string& biosSerial, const std::string& otp) {
+  return "{\"rrdi_code\":\"" + rrdiCode + "\",\"login\":\"" + loginOtp + "\",\"serial_number\":\"" +
+         biosSerial + "\",\"token\":\"" + otp + "\"}";
+}
+
+std::string EnrollmentStatusContent(const std::string& loginOtp, const std::string& uniqueKey) {
+  return "Enrollment_Status,YES\nOTP Login," + loginOtp + "\nUnique Key," + uniqueKey;
+}
+
+}  // namespace
+
+int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMessage,
+                             std::string userName, std::string password, bool& reached) {
+  // Every path but an activation failure ends here; a confirmed enrolment switches the object
+  // to the authentication log after this last enrolment line.
+  const auto ended = [this](int result) {
+    LogBanner("Enrollment Process Ended");
+    if (result == kEnrollmentConfirmed) enrollmentStatus_ = 1;
+    return result;
+  };
+
+  LogBanner("Enrollment Process Started");
+  if (detail::HasSecretCode(enrollmentMessage)) {
+    LogLine(
+        "Input message received from EnrollmentModule with secret_code is (secret code hidden) : "
+        "%s",
+        detail::MaskSecretCode(enrollmentMessage).c_str());
+  } else {
+    LogLine("Input message received from EnrollmentModule without secret_code is: %s",
+            enrollmentMessage.c_str());
+  }
+  LogLine("Sentrel Code and OTP url : %s", codeAndOtpUrl.c_str());
+
+  std::string reply;
+  const long codeStatus =
+      MakeCURLRequest(codeAndOtpUrl, enrollmentMessage, userName, password, reply);
+  LogLine("Output received from Sentrel code and OTP url: %s", reply.c_str());
+  if (codeStatus != kHttpOk) {
+    LogLine("The response from Sentrel Code and OTP url is: %d", static_cast<int>(codeStatus));
+    return ended(static_cast<int>(codeStatus));
+  }
+  LogLine("The response from Sentrel Code and OTP url is 200");
+  reached = true;
+
+  const ReplyMemberNames names = MemberNamesFor(codeAndOtpUrl);
+  LogLine("%s", names.logLine);
+  const std::string activationCode = detail::JsonStringMember(reply, names.activationCode);
+  const std::string loginOtp = detail::JsonStringMember(reply, names.loginOtp);
+  LogLine("Login OTP: %s", loginOtp.c_str());
+
+  CreateSRObject();
+  SetSRParameters();
+  const std::string pin = GetToolvexpin();
+  LogLine("Toolvex pin: %s", pin.c_str());
+
+  // Status -1: the workstation already holds a seed; only the confirmation is repeated.
+  if (enrollmentStatus_ != -1) {
+    SRContext* context = detail::Process().context;
+    int started = detail::kNoContextResult;
+    if (context != nullptr) {
+      started = SRActivationStart(context, activationCode.c_str());
+      LogLine("SRActivationStart(mVault object,%s)", activationCode.c_str());
+      LogLine("SRActivationStart(mVault object, %s) returned: %d", activationCode.c_str(), started);
+    }
+    if (started != SR_OK) {
+      LogLine("SRActivationStart() failed with Error code: %d", started);
+      const std::string banner = std::string(32, '=') +
+                                 " Enrollment Process Ended with SRActivationStart failure " +
+                                 std::string(18, '=');
+      LogLine("%s", banner.c_str());
+      return started;
+    }
+    LogLine("SRActivationStart succeeded.");
+
+    const int finalized =
+        SRActivationFinalize(context, activationCode.c_str(), pin.c_str(), enrollmentName_.c_str());
+    LogLine("SRActivationFinalize(mVault object, %s, %s, %s)", activationCode.c_str(), pin.c_str(),
+            enrollmentName_.c_str());
+    LogLine("SRActivationFinalize(mVault object, %s, %s, %s) returned: %d", activationCode.c_str(),
+            pin.c_str(), enrollmentName_.c_str(), finalized);
+    if (finalized != SR_OK) {
+      LogLine("SRActivationFinalize failed with error code %d", finalized);
+      LogBanner("Enrollment Process Ended with SRActivationFinalize failure");
+      return finalized;
+    }
+    LogLine("SRActivationFinalize() succeeded.");
+    CheckSeedValueAndPersist();
+  }
+
+  std::string otp;
+  GetOTP(otp);  // its failures are logged; an empty OTP stops the enrolment below
+  CheckSeedValueAndPersist();
+  LogLine("seed value persisted");
+  if (otp.empty()) {
+    LogLine("OTP value is empty");
+    return ended(static_cast<int>(kHttpOk));
+  }
+
+  LogLine("RRDI Code used in Sentrel Check Enrollment url: %s", rrdiCode_.c_str());
+  LogLine("Bios Serial Number used in Sentrel Check Enrollment url: %s", biosSerialNumber_.c_str());
+  const std::string checkBody = CheckEnrollmentBody(rrdiCode_, loginOtp, biosSerialNumber_, otp);
+  LogLine("Request to Sentrel Check Enrollment url: %s", checkBody.c_str());
+  // A failed transfer leaves the first reply in place, and the next line shows it again.
+  const long checkStatus =
+      MakeCURLRequest(sentrelCheckEnrollmenturl_, checkBody, userName, password, reply);
+  LogLine("Output received from Sentrel Check Enrollment url: %s", reply.c_str());
+
+  if (checkStatus != kHttpOk) {
+    LogLine("Request to Sentrel Check Enrollment url failed with error code: %d",
+            static_cast<int>(checkStatus));
+    platform::RemoveFile(GetToolvexPinPath());
+    platform::RemoveFile(sentrelSeedFilePath_);
+    LogLine(
+        "Request to Sentrel Check Enrollment url failed. so, deleting Toolvexpin file and seed "
+        "file. But Enrollment_Status file remains unchanged");
+    return ended(static_cast<int>(checkStatus));
+  }
+  if (detail::JsonStringMember(reply, "status") != "OK") return ended(static_cast<int>(kHttpOk));
+
+  LogLine("Request to Sentrel Check Enrollment url succeeded");
+  platform::ReplaceFileAtomically(enrollFilePath_, EnrollmentStatusContent(loginOtp, uniquekey_));
+  return ended(kEnrollmentConfirmed);
+}
+
+}  // namespace SRCppWrap

@@ -1,0 +1,141 @@
+// The wrapper's two HTTP paths through libcurl: JSON PUT requests to the enrolment back end,
+// and the GET transport that carries the SDK's requests to the authentication service.
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "QmtSR.h"
+#include "wrapper/ProcessState.h"
+#include "wrapper/http_transport.h"
+
+namespace SRCppWrap {
+
+namespace {
+
+size_t AppendToReply(char* data, size_t size, size_t count, void* userdata) {
+  const size_t length = size * count;
+  static_cast<std::string*>(userdata)->append(data, length);
+  return length;
+}
+
+// One JSON PUT to the back end. Returns the HTTP status, or 0 when no transfer happened; the
+// reply is assigned only after a completed transfer.
+long PutJson(const std::string& url, const std::string& body, const std::string* userName,
+             const std::string* password, std::string& reply) {
+  const detail::ProcessState& process = detail::Process();
+  CURL* curl = curl_easy_init();
+  if (curl == nullptr) {
+    std::fprintf(stderr, "curl_easy_init() failed: no request made\n");
+    return 0;
+  }
+  std::string received;
+  curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_PROXY, process.proxyAddress.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROXYPORT, process.proxyPort);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+  curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "PUT");
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendToReply);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &received);
+  if (userName != nullptr && password != nullptr) {
+    curl_easy_setopt(curl, CURLOPT_USERNAME, userName->c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, password->c_str());
+  }
+
+  long status = 0;
+  const CURLcode result = curl_easy_perform(curl);
+  if (result != CURLE_OK) {
+    std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+  } else {
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    reply = received.c_str();  // up to the first zero byte
+  }
+  curl_easy_cleanup(curl);
+  curl_slist_free_all(headers);
+  return status;
+}
+
+// The transport's receive buffer: always zero-terminated while `text` is set.
+struct ReceiveBuffer {
+  char* text = nullptr;
+  size_t length = 0;
+};
+
+size_t AppendToReceiveBuffer(char* data, size_t size, size_t count, void* userdata) {
+  auto* buffer = static_cast<ReceiveBuffer*>(userdata);
+  const size_t length = size * count;
+  char* grown = static_cast<char*>(std::realloc(buffer->text, buffer->length + length + 1));
+  if (grown == nullptr) {
+    std::printf("not enough memory (realloc returned NULL)\n");
+    std::free(buffer->text);
+    buffer->text = nullptr;
+    buffer->length = 0;
+    return 0;
+  }
+  std::fputc('\n', stdout);
+  std::fwrite(data, 1, length, stdout);
+  std::memcpy(grown + buffer->length, data, length);
+  buffer->length += length;
+  grown[buffer->length] = '\0';
+  buffer->text = grown;
+  return length;
+}
+
+}  // namespace
+
+long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string& reply) {
+  detail::Process().proxyAddress = httpAddress_;
+  detail::Process().proxyPort = httpPort_;
+  return PutJson(url, body, nullptr, nullptr, reply);
+}
+
+long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string userName,
+                            std::string password, std::string& reply) {
+  detail::Process().proxyAddress = httpAddress_;
+  detail::Process().proxyPort = httpPort_;
+  return PutJson(url, body, &userName, &password, reply);
+}
+
+namespace detail {
+
+extern "C" int32_t SdkTransport(const char* url, int32_t /*timeout*/, void* /*user*/) {
+  ReceiveBuffer buffer;
+  buffer.text = static_cast<char*>(std::calloc(1, 1));
+
+  curl_global_init(CURL_GLOBAL_ALL);
+  CURL* curl = curl_easy_init();
+  if (curl != nullptr) {
+    const ProcessState& process = Process();
+    curl_easy_setopt(curl, CURLOPT_URL, url);
+    curl_easy_setopt(curl, CURLOPT_PROXY, process.proxyAddress.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROXYPORT, process.proxyPort);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendToReceiveBuffer);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &buffer);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "libcurl-agent/1.0");
+    const CURLcode result = curl_easy_perform(curl);
+    if (result != CURLE_OK) {
+      std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+    }
+    curl_easy_cleanup(curl);
+  } else {
+    std::fprintf(stderr, "curl_easy_init() failed: no request made\n");
+  }
+  curl_global_cleanup();
+
+  // The SDK keeps its own copy; after a failed transfer this is what arrived so far.
+  if (Process().context != nullptr) SRWsResponseSet(Process().context, buffer.text);
+  std::free(buffer.text);
+  return 0;
+}
+
+}  // namespace detail
+
+}  // namespace SRCppWrap

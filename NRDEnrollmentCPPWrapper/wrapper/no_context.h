@@ -1,0 +1,14 @@
+// What the wrapper reports when an SDK call is due but SRInit gave no context.
+#ifndef NRD_WRAPPER_NO_CONTEXT_H
+#define NRD_WRAPPER_NO_CONTEXT_H
+
+#include "sdk/SRSdk.h"
+
+namespace SRCppWrap::detail {
+
+// The SDK's own code for a call made in the wrong state.
+inline constexpr int kNoContextResult = SR_ERR_FORBIDDEN;
+
+}  // namespace SRCppWrap::detail
+
+#endif
