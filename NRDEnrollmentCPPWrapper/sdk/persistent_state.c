@@ -153,8 +153,19 @@ static int32_t srItemIntRead(char** cursor) {
   return srAtoi(srItemNext(cursor));
 }
 
+/* A raw item as a new text. The last item of a damaged text, cut off without its separator, may
+ * end in the first "&" of that separator; the "&" is dropped, because a raw field ending in "&"
+ * would merge with the separator when written back and shift every item after it. */
+static char* srItemRawNew(char** cursor) {
+  const char* item = srItemNext(cursor);
+  size_t length = strlen(item);
+  int cut_off = item + length == *cursor; /* not ended by a separator */
+  if (cut_off && length > 0 && item[length - 1] == '&') length--;
+  return srStrDupMax(item, (int32_t)length);
+}
+
 static void srItemRawRead(char** cursor, char** field) {
-  *field = srStrReplace(*field, srStrDup(srItemNext(cursor)));
+  *field = srStrReplace(*field, srItemRawNew(cursor));
 }
 
 static char* srItemEscapedNew(char** cursor) {
@@ -205,8 +216,8 @@ static void srServicesLoad(SRContext* ctx, int32_t code, char** cursor) {
     s->name = srItemEscapedNew(cursor);
     s->icon = srItemEscapedNew(cursor);
     s->connected = srItemIntRead(cursor);
-    s->secure = srStrDup(srItemNext(cursor));
-    s->ksc = code >= SR_STATE_CODE_KSC ? srStrDup(srItemNext(cursor)) : NULL;
+    s->secure = srItemRawNew(cursor);
+    s->ksc = code >= SR_STATE_CODE_KSC ? srItemRawNew(cursor) : NULL;
     s->url = NULL;
     s->pattern = NULL;
   }
@@ -224,7 +235,7 @@ static void srServiceKeysLoad(SRContext* ctx, char** cursor) {
   ctx->service_key_count = count;
   for (int32_t i = 0; i < count; i++) {
     ctx->service_keys[i].service_id = srItemIntRead(cursor);
-    ctx->service_keys[i].key = srStrDup(srItemNext(cursor));
+    ctx->service_keys[i].key = srItemRawNew(cursor);
   }
 }
 

@@ -217,6 +217,17 @@ TEST(StateLoad, ShortTextsLoadMissingItemsEmpty) {
   EXPECT_EQ(ctx->message_count, 0);
   EXPECT_STREQ(ctx->new_version, "");
 
+  // Cut inside a separator: the "&" left over is not part of the item, so the text written back
+  // loads to the same state.
+  ASSERT_EQ(SRStorageDataSet(ctx.get(), "0.2.7&&dev&"), 0);
+  EXPECT_STREQ(ctx->device_id, "dev");
+  std::string written = Get(ctx.get());
+  ASSERT_EQ(SRStorageDataSet(ctx.get(), written.c_str()), 0);
+  EXPECT_EQ(Get(ctx.get()), written);
+  ASSERT_EQ(SRStorageDataSet(ctx.get(), "0.2.7&&&x&&r&"), 0);
+  EXPECT_STREQ(ctx->device_id, "&x");  // a leading "&" is kept: it cannot merge
+  EXPECT_STREQ(ctx->device_random, "r");
+
   // Cut inside the service list: the records it announced are all there, the missing empty.
   std::string text = Get(NewContext().get());
   text = text.substr(0, text.rfind("0&&0&&0&&0&&0&&&&&&")) + "3&&7&&a&amp;b&&ic";
