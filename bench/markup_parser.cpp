@@ -129,7 +129,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     auto a = times_.find(ours);
     auto b = times_.find(theirs);
     if (a == times_.end() || b == times_.end() || b->second <= 0) return;
-    printf("%s: time ratio ours / pugixml = %.2f\n", what, a->second / b->second);
+    printf("%s: CPU time ratio ours / pugixml = %.2f\n", what, a->second / b->second);
   }
 
  private:

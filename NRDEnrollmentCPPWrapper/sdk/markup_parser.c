@@ -277,10 +277,10 @@ static char* srAttributesParse(SRNode* node, char* pos) {
   return pos;
 }
 
-/* Reads the content after the start tag's ">" at pos up to and past the matching end tag.
- * Returns the position just past the element, or NULL on failure. */
 static SRNode* srElementParseAt(char* p, char** end, int depth);
 
+/* Reads the content after the start tag's ">" at pos up to and past the matching end tag.
+ * Returns the position just past the element, or NULL on failure. */
 static char* srContentParse(SRNode* node, char* pos, const char* name, int32_t name_length,
                             int depth) {
   char* text_start = pos + 1; /* only the data before the first "<" becomes the text */
