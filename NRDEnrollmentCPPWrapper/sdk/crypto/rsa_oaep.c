@@ -1,5 +1,5 @@
 /* OAEP encoding and decoding around the modular exponentiation of one block. The decoding is
- * deliberately lenient in the same ways as the service's peer code: the top byte is not
+ * lenient on purpose, the way the service's blocks have always been read: the top byte is not
  * examined and the padding before the 0x01 separator may hold any bytes. */
 #include "sdk/crypto/rsa_oaep.h"
 
