@@ -1,0 +1,121 @@
+// Test support for the wrapper: a private working directory laid out like the host's
+// installation (so both log files land inside it), environment overrides, and a reader that
+// splits a log file into its entries.
+#ifndef QMT_TESTS_WRAPPER_LOG_SANDBOX_H
+#define QMT_TESTS_WRAPPER_LOG_SANDBOX_H
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace qmt_test {
+
+namespace fs = std::filesystem;
+
+inline std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs the test inside <tmp>/qmtsr-XXXXXX/a/b/c, with <tmp>/log and <tmp>/a/b/log created: the
+// enrolment log "..\log\..." then lives in a/b/log and the authentication log
+// "..\..\..\log\..." in log.
+class LogSandbox {
+ public:
+  LogSandbox() : previous_(fs::current_path()) {
+    std::string pattern = (fs::temp_directory_path() / "qmtsr-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+    root_ = pattern;
+    fs::create_directories(root_ / "log");
+    fs::create_directories(root_ / "a" / "b" / "log");
+    fs::create_directories(root_ / "a" / "b" / "c");
+    fs::current_path(root_ / "a" / "b" / "c");
+  }
+  ~LogSandbox() {
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  LogSandbox(const LogSandbox&) = delete;
+  LogSandbox& operator=(const LogSandbox&) = delete;
+
+  const fs::path& Root() const { return root_; }
+  fs::path EnrollmentLog() const { return root_ / "a" / "b" / "log" / "SREnrollmentlog.log"; }
+  fs::path AuthenticationLog() const { return root_ / "log" / "SRAuthenticationlog.log"; }
+
+ private:
+  fs::path previous_;
+  fs::path root_;
+};
+
+// Sets (or, with nullopt, unsets) an environment variable for the lifetime of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Apply(value);
+  }
+  ~ScopedEnv() { Apply(old_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  void Apply(const std::optional<std::string>& value) {
+    if (value) {
+      ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+      ::unsetenv(name_.c_str());
+    }
+  }
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+struct LogEntry {
+  std::string timestamp;  // between the brackets, e.g. 2024-05-06.14:03:07
+  std::string message;
+};
+
+// Splits a log file into entries, checking each entry's header and that it carries this
+// process's id. Messages must not contain what looks like an entry header.
+inline std::vector<LogEntry> ReadLog(const fs::path& path) {
+  static const std::regex header(
+      R"(\n\[(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2})\] - \[pid - (\d+)\] )");
+  const std::string content = ReadFile(path);
+  std::vector<LogEntry> entries;
+  auto it = std::sregex_iterator(content.begin(), content.end(), header);
+  const auto end = std::sregex_iterator();
+  if (!content.empty() && (it == end || it->position() != 0)) {
+    ADD_FAILURE() << "log does not start with an entry header: " << path;
+  }
+  for (; it != end; ++it) {
+    EXPECT_EQ((*it)[2].str(), std::to_string(::getpid()));
+    auto next = std::next(it);
+    std::size_t from = static_cast<std::size_t>(it->position() + it->length());
+    std::size_t to = next == end ? content.size() : static_cast<std::size_t>(next->position());
+    entries.push_back({(*it)[1].str(), content.substr(from, to - from)});
+  }
+  return entries;
+}
+
+inline std::vector<std::string> ReadMessages(const fs::path& path) {
+  std::vector<std::string> messages;
+  for (LogEntry& entry : ReadLog(path)) messages.push_back(std::move(entry.message));
+  return messages;
+}
+
+inline std::string Banner(const std::string& title) {
+  return std::string(32, '=') + " " + title + " " + std::string(32, '=');
+}
+
+}  // namespace qmt_test
+
+#endif
