@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -81,27 +80,65 @@ class ScopedEnv {
 
 struct LogEntry {
   std::string timestamp;  // between the brackets, e.g. 2024-05-06.14:03:07
+  std::string pid;
   std::string message;
 };
+
+// "YYYY-MM-DD.hh:mm:ss"
+inline bool IsTimestamp(const std::string& text) {
+  static const char kShape[] = "dddd-dd-dd.dd:dd:dd";
+  if (text.size() != sizeof kShape - 1) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
+// Reads the entry header "\n[<timestamp>] - [pid - <digits>] " at `pos`; returns its length, or 0
+// when there is none.
+inline std::size_t ParseHeader(const std::string& content, std::size_t pos, LogEntry& entry) {
+  const std::string middle = "] - [pid - ";
+  if (content.compare(pos, 2, "\n[") != 0) return 0;
+  std::size_t at = pos + 2;
+  entry.timestamp = content.substr(at, 19);
+  if (!IsTimestamp(entry.timestamp) || content.compare(at + 19, middle.size(), middle) != 0) {
+    return 0;
+  }
+  at += 19 + middle.size();
+  std::size_t digits = content.find_first_not_of("0123456789", at);
+  if (digits == at || digits == std::string::npos || content.compare(digits, 2, "] ") != 0) {
+    return 0;
+  }
+  entry.pid = content.substr(at, digits - at);
+  return digits + 2 - pos;
+}
 
 // Splits a log file into entries, checking each entry's header and that it carries this
 // process's id. Messages must not contain what looks like an entry header.
 inline std::vector<LogEntry> ReadLog(const fs::path& path) {
-  static const std::regex header(
-      R"(\n\[(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2})\] - \[pid - (\d+)\] )");
   const std::string content = ReadFile(path);
   std::vector<LogEntry> entries;
-  auto it = std::sregex_iterator(content.begin(), content.end(), header);
-  const auto end = std::sregex_iterator();
-  if (!content.empty() && (it == end || it->position() != 0)) {
+  LogEntry entry;
+  std::size_t headerLength = content.empty() ? 0 : ParseHeader(content, 0, entry);
+  if (!content.empty() && headerLength == 0) {
     ADD_FAILURE() << "log does not start with an entry header: " << path;
   }
-  for (; it != end; ++it) {
-    EXPECT_EQ((*it)[2].str(), std::to_string(::getpid()));
-    auto next = std::next(it);
-    std::size_t from = static_cast<std::size_t>(it->position() + it->length());
-    std::size_t to = next == end ? content.size() : static_cast<std::size_t>(next->position());
-    entries.push_back({(*it)[1].str(), content.substr(from, to - from)});
+  std::size_t pos = 0;
+  while (headerLength != 0) {
+    EXPECT_EQ(entry.pid, std::to_string(::getpid()));
+    std::size_t from = pos + headerLength;
+    LogEntry next;
+    std::size_t nextLength = 0;
+    std::size_t to = from;
+    for (; to < content.size(); ++to) {
+      if ((nextLength = ParseHeader(content, to, next)) != 0) break;
+    }
+    entry.message = content.substr(from, to - from);
+    entries.push_back(std::move(entry));
+    entry = std::move(next);
+    pos = to;
+    headerLength = nextLength;
   }
   return entries;
 }
