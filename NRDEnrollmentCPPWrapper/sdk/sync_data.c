@@ -3,7 +3,6 @@
 #include "sdk/sync_data.h"
 
 #include <stdlib.h>
-#include <string.h>
 
 #include "sdk/context.h"
 #include "sdk/crypto/keyed.h"
@@ -154,7 +153,7 @@ void srServiceKeySet(SRContext* ctx, int32_t service_id, char* key) {
     srFree(key);
     return;
   }
-  if (count > 0) memcpy(grown, ctx->service_keys, (size_t)count * sizeof *grown);
+  for (int32_t i = 0; i < count; i++) grown[i] = ctx->service_keys[i];
   grown[count].service_id = service_id;
   grown[count].key = key;
   srFree(ctx->service_keys);
