@@ -319,7 +319,9 @@ TEST(OnlineOtp, FormatsDefiAndMissingSecrets) {
     std::string otp = d.OtpText();
     EXPECT_EQ(otp, d.service.ExpectedOtp()) << c.format << " " << c.defi << " " << c.index;
     EXPECT_EQ(otp.size(), 8u);
-    if (std::string(c.format) == "8C") EXPECT_EQ(otp[0], '0');
+    if (std::string(c.format) == "8C") {
+      EXPECT_EQ(otp[0], '0');
+    }
     EXPECT_EQ(d.service.requests.back().Raw("sid"), c.index == 0 ? "7" : "9");
   }
 }

@@ -250,7 +250,9 @@ void Service::CheckCommon(const Request& r, const std::string& mode,
   EXPECT_EQ(r.Raw("id"), UrlEncode(device_id_));
   EXPECT_EQ(r.Raw("macid"), UrlEncode(config.mvault));
   EXPECT_EQ(r.Raw("lastsync"), std::to_string(last_sync));
-  if (mode != "ms") EXPECT_EQ(r.Raw("version"), UrlEncode(config.version));
+  if (mode != "ms") {
+    EXPECT_EQ(r.Raw("version"), UrlEncode(config.version));
+  }
   if (finalize && mode != "ms") {
     EXPECT_EQ(r.Raw("lang"), "fr");
     std::string acks;

@@ -2,6 +2,7 @@
 #ifndef NRD_TESTS_PROTOCOLS_REPLY_DOC_H
 #define NRD_TESTS_PROTOCOLS_REPLY_DOC_H
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +27,8 @@ inline ContextPtr NewContext() {
 // A reply document parsed by the SDK's own parser; release() hands it to a step that frees it.
 class ReplyDoc {
  public:
-  explicit ReplyDoc(const fake::Elements& elements) {
-    std::string body = fake::Markup(elements);
+  explicit ReplyDoc(std::initializer_list<std::pair<std::string, std::string>> elements) {
+    std::string body = fake::Markup(fake::Elements(elements));
     std::vector<char> writable(body.begin(), body.end());
     writable.push_back('\0');
     node_ = srMarkupParse(writable.data());

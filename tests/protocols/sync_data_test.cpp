@@ -119,8 +119,10 @@ TEST(SyncData, ListCountsAreBounded) {
     EXPECT_EQ(ctx->service_count, expected) << count;
     EXPECT_EQ(ctx->message_count, expected) << count;
     EXPECT_EQ(ctx->services == nullptr, expected == 0) << count;
-    if (expected > 0) EXPECT_EQ(ctx->services[0].id, 8);
-    if (expected > 0) EXPECT_STREQ(ctx->messages[expected - 1].title, "");
+    if (expected > 0) {
+      EXPECT_EQ(ctx->services[0].id, 8);
+      EXPECT_STREQ(ctx->messages[expected - 1].title, "");
+    }
   }
 }
 
