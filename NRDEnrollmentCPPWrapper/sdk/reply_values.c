@@ -3,22 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "sdk/string_helpers.h"
 #include "sdk/ws_exchange.h"
-
-int32_t srAtoi(const char* text) {
-  if (text == NULL) return 0;
-  const char* p = text;
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) p++;
-  int negative = 0;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  int64_t value = 0;
-  for (; *p >= '0' && *p <= '9'; p++) {
-    value = value * 10 + (*p - '0');
-    if (value > (int64_t)INT32_MAX + 1) value = (int64_t)INT32_MAX + 1; /* keeps it in range */
-  }
-  if (negative) return (int32_t)-value;
-  return value > INT32_MAX ? INT32_MAX : (int32_t)value;
-}
 
 int32_t srDocInt(const SRNode* doc, const char* name) {
   return srAtoi(srDocText(doc, name));

@@ -17,11 +17,6 @@ extern "C" {
  * records of any list cost well under a megabyte. */
 #define SR_REPLY_LIST_MAX 4096
 
-/* atoi rules: leading white space and one sign skipped, leading decimal digits taken, 0 when
- * there are none or text is NULL. Values beyond the int32 range saturate instead of being
- * undefined. */
-int32_t srAtoi(const char* text);
-
 /* srAtoi of the text of the first child element of that name (0 when absent). */
 int32_t srDocInt(const SRNode* doc, const char* name);
 
