@@ -77,7 +77,13 @@ static SRAttribute* srAttributesReverse(SRAttribute* head) {
 
 /* All passes work in place: the result so far occupies text[0, out) and the unread input
  * text[in, ...); out never overtakes in because every replacement is shorter than what it
- * replaces. A replacement is written back just before `in`, so it is read again as input. */
+ * replaces. A replacement is written back just before `in`, so it is read again as input.
+ * Every entity and reference starts with "&", so the text before the first "&" stays as it is. */
+static size_t srAmpOffset(const char* text) {
+  const char* p = text;
+  while (*p != '\0' && *p != '&') p++;
+  return (size_t)(p - text);
+}
 
 /* Replaces every occurrence of entity with replacement, rescanning what a replacement forms.
  * All occurrences have the entity's length, so the first to end while reading from the left is
@@ -92,8 +98,8 @@ char* srEntityReplace(char* text, const char* entity, const char* replacement) {
   if (replacement_length >= entity_length) return srStrReplaceAll(text, entity, replacement);
 
   char last = entity[entity_length - 1];
-  size_t out = 0;
-  size_t in = 0;
+  size_t out = entity[0] == '&' ? srAmpOffset(text) : 0;
+  size_t in = out;
   while (text[in] != '\0') {
     char c = text[in++];
     text[out++] = c;
@@ -121,14 +127,16 @@ static uint32_t srDecimalRefValue(const char* digits) {
 static char* srCharRefsDecode(char* text, const char* prefix, uint32_t (*value)(const char*)) {
   if (text == NULL) return NULL;
   size_t prefix_length = strlen(prefix);
-  size_t out = 0;
-  size_t in = 0;
+  char prefix_last = prefix[prefix_length - 1];
+  size_t out = srAmpOffset(text); /* the prefixes used here start with "&" */
+  size_t in = out;
   ptrdiff_t open = -1; /* start of the first prefix in the result, awaiting its ";" */
   while (text[in] != '\0') {
     char c = text[in++];
     text[out++] = c;
     if (open < 0) {
-      if (out >= prefix_length && memcmp(text + out - prefix_length, prefix, prefix_length) == 0)
+      if (c == prefix_last && out >= prefix_length &&
+          memcmp(text + out - prefix_length, prefix, prefix_length) == 0)
         open = (ptrdiff_t)(out - prefix_length);
       continue;
     }
@@ -169,6 +177,7 @@ uint32_t srHexValue(const char* text) {
 }
 
 char* srEntitiesDecode(char* text) {
+  if (text == NULL || text[srAmpOffset(text)] == '\0') return text; /* nothing to decode */
   text = srEntityReplace(text, "&lt;", "<");
   text = srEntityReplace(text, "&gt;", ">");
   text = srEntityReplace(text, "&amp;", "&");
@@ -268,10 +277,10 @@ static char* srAttributesParse(SRNode* node, char* pos) {
   return pos;
 }
 
-/* Reads the content after the start tag's ">" at pos up to and past the matching end tag.
- * Returns the position just past the element, or NULL on failure. */
 static SRNode* srElementParseAt(char* p, char** end, int depth);
 
+/* Reads the content after the start tag's ">" at pos up to and past the matching end tag.
+ * Returns the position just past the element, or NULL on failure. */
 static char* srContentParse(SRNode* node, char* pos, const char* name, int32_t name_length,
                             int depth) {
   char* text_start = pos + 1; /* only the data before the first "<" becomes the text */

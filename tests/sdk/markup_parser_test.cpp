@@ -237,11 +237,4 @@ TEST(EntityReplace, GeneralPairs) {
   EXPECT_EQ(replace("abc", "", "z"), "abc");
 }
 
-TEST(HexValue, DigitsAndWrap) {
-  EXPECT_EQ(srHexValue(""), 0u);
-  EXPECT_EQ(srHexValue("fF;"), 255u);
-  EXPECT_EQ(srHexValue("123456789"), 0x23456789u);
-  EXPECT_EQ(srHexValue("g1"), 0u);
-}
-
 }  // namespace
