@@ -29,11 +29,4 @@ TEST(RandomHex32, DrawsSixteenBytesThroughTheInstalledSource) {
   EXPECT_NE(Take(srRandomHex32()), Take(srRandomHex32()));
 }
 
-TEST(RandomBytes, LargeDrawFillsEveryByte) {
-  // A 4 KiB draw from the system generator that left a run of 64 zero bytes would be a bug.
-  std::string bytes(4096, '\0');
-  srRandomBytes(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
-  EXPECT_EQ(bytes.find(std::string(64, '\0')), std::string::npos);
-}
-
 }  // namespace

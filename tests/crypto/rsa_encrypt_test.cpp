@@ -48,25 +48,22 @@ TEST(RsaEncrypt, SixteenByteKeyIsOneBlockOpenSslDecrypts) {
   EXPECT_EQ(ToHex(OpenSslDecryptAll(Key1024(), cipher)), pin_key);
 }
 
-TEST(RsaEncrypt, LongTextIsCutIntoBlocksOfKMinus66) {
-  std::string text;
-  for (int i = 0; i < 200; i++) text.push_back(static_cast<char>('A' + i % 26));
-  std::string cipher = Take(srRsaEncryptText(text.c_str(), Key1024().ModulusHex().c_str()));
-  ASSERT_EQ(cipher.size(), 4u * 256u);
-  std::vector<size_t> sizes;
-  Bytes plain = OpenSslDecryptAll(Key1024(), cipher, &sizes);
-  EXPECT_EQ(std::string(plain.begin(), plain.end()), text);
-  EXPECT_EQ(sizes, (std::vector<size_t>{62, 62, 62, 14}));
-}
-
-TEST(RsaEncrypt, BlockBoundaries) {
+TEST(RsaEncrypt, DataIsCutIntoBlocksOfKMinus66Bytes) {
   // 62 bytes fill one block exactly; 63 need a second block holding one byte.
-  for (size_t length : {1u, 61u, 62u, 63u, 124u, 125u}) {
-    std::string text(length, 'x');
+  const struct {
+    size_t length;
+    std::vector<size_t> pieces;
+  } cases[] = {{1, {1}},        {62, {62}},         {63, {62, 1}},
+               {124, {62, 62}}, {125, {62, 62, 1}}, {200, {62, 62, 62, 14}}};
+  for (const auto& c : cases) {
+    std::string text;
+    for (size_t i = 0; i < c.length; i++) text.push_back(static_cast<char>('A' + i % 26));
     std::string cipher = Take(srRsaEncryptText(text.c_str(), Key1024().ModulusHex().c_str()));
-    EXPECT_EQ(cipher.size(), (length + 61) / 62 * 256) << length;
-    Bytes plain = OpenSslDecryptAll(Key1024(), cipher);
-    EXPECT_EQ(std::string(plain.begin(), plain.end()), text) << length;
+    EXPECT_EQ(cipher.size(), c.pieces.size() * 256) << c.length;
+    std::vector<size_t> sizes;
+    Bytes plain = OpenSslDecryptAll(Key1024(), cipher, &sizes);
+    EXPECT_EQ(std::string(plain.begin(), plain.end()), text) << c.length;
+    EXPECT_EQ(sizes, c.pieces) << c.length;
   }
 }
 

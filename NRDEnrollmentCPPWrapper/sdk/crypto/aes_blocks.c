@@ -1,5 +1,6 @@
 /* AES-128 in ECB mode with zero padding, over byte buffers and over hex texts. No IV and no
  * chaining: the service decrypts the same way, block by block. */
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -45,9 +46,10 @@ static int srAesEcbRun(const char* key_hex, const unsigned char* in, int32_t len
     unsigned char last[SR_AES_BLOCK] = {0};
     memcpy(last, in + whole, (size_t)(length - whole));
     ok = EVP_CipherUpdate(cipher, out + whole, &written, last, SR_AES_BLOCK) == 1;
+    OPENSSL_cleanse(last, sizeof last);
   }
   EVP_CIPHER_CTX_free(cipher);
-  memset(key, 0, sizeof key);
+  OPENSSL_cleanse(key, sizeof key);
   if (!ok) memset(out, 0, (size_t)padded);
   return ok;
 }

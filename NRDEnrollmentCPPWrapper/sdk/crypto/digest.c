@@ -8,9 +8,22 @@
 #include "sdk/crypto/sha256_stream.h"
 #include "sdk/string_helpers.h"
 
-void srSha256Begin(SRSha256* h) {
+int srSha256Open(SRSha256* h) {
+  h->type = EVP_MD_fetch(NULL, "SHA256", NULL);
   h->md = EVP_MD_CTX_new();
-  h->ok = h->md != NULL && EVP_DigestInit_ex(h->md, EVP_sha256(), NULL) == 1;
+  h->ok = h->type != NULL && h->md != NULL;
+  return h->ok;
+}
+
+void srSha256Close(SRSha256* h) {
+  EVP_MD_CTX_free(h->md);
+  EVP_MD_free(h->type);
+  h->md = NULL;
+  h->type = NULL;
+}
+
+void srSha256Begin(SRSha256* h) {
+  h->ok = h->type != NULL && h->md != NULL && EVP_DigestInit_ex(h->md, h->type, NULL) == 1;
 }
 
 void srSha256Absorb(SRSha256* h, const void* data, size_t n) {
@@ -19,16 +32,11 @@ void srSha256Absorb(SRSha256* h, const void* data, size_t n) {
 
 int srSha256Finish(SRSha256* h, unsigned char digest[SR_SHA256_SIZE]) {
   if (h->ok) h->ok = EVP_DigestFinal_ex(h->md, digest, NULL) == 1;
-  EVP_MD_CTX_free(h->md);
-  h->md = NULL;
   return h->ok;
 }
 
 int srSha256Bytes(const void* data, size_t n, unsigned char digest[SR_SHA256_SIZE]) {
-  SRSha256 h;
-  srSha256Begin(&h);
-  srSha256Absorb(&h, data, n);
-  return srSha256Finish(&h, digest);
+  return EVP_Digest(data, n, digest, NULL, EVP_sha256(), NULL) == 1;
 }
 
 /* The first hex_chars characters of the text's digest in hex. A NULL text (an allocation that

@@ -28,18 +28,24 @@ static int32_t srRsaChunksRun(SRRsaKey* key, const unsigned char* in, int32_t le
   return written;
 }
 
+/* The output size for length input bytes: whole k-byte blocks when encrypting, k - 66 bytes
+ * per block when recovering. 0 for a size beyond int32, which cannot be reported: such data is
+ * refused as a whole. */
+static int32_t srRsaOutputSize(const SRRsaKey* key, int32_t length, int32_t encrypt) {
+  const int32_t in_chunk = encrypt ? key->k - SR_RSA_OAEP_OVERHEAD : key->k;
+  const int32_t out_chunk = encrypt ? key->k : key->k - SR_RSA_OAEP_OVERHEAD;
+  const int64_t size = ((int64_t)length + in_chunk - 1) / in_chunk * out_chunk;
+  return size <= INT32_MAX ? (int32_t)size : 0;
+}
+
 int32_t srRsaProcess(const char* modulus_hex, const char* exponent_hex, const unsigned char* in,
                      int32_t length, unsigned char* out, int32_t encrypt) {
   SRRsaKey key;
   int32_t result = 0;
   if (length <= 0) return 0;
   if (srRsaKeyOpen(&key, modulus_hex, exponent_hex)) {
-    const int32_t in_chunk = encrypt ? key.k - SR_RSA_OAEP_OVERHEAD : key.k;
-    const int32_t out_chunk = encrypt ? key.k : key.k - SR_RSA_OAEP_OVERHEAD;
-    const int64_t size = ((int64_t)length + in_chunk - 1) / in_chunk * out_chunk;
-    /* A size beyond int32 cannot be reported; such data is refused as a whole. */
-    if (size <= INT32_MAX)
-      result = out == NULL ? (int32_t)size : srRsaChunksRun(&key, in, length, out, encrypt);
+    result = srRsaOutputSize(&key, length, encrypt);
+    if (out != NULL && result > 0) result = srRsaChunksRun(&key, in, length, out, encrypt);
   }
   srRsaKeyClose(&key);
   return result;
@@ -56,22 +62,27 @@ int32_t srRsaRecover(const char* modulus_hex, const char* exponent_hex, const un
 }
 
 /* Encrypts or recovers data with exponent 17 and returns the result as hex; "" for empty data
- * and for any failure. */
+ * and for any failure. The key is read once for sizing and running. */
 static char* srRsaHexRun(const unsigned char* data, size_t length, const char* modulus_hex,
                          int32_t encrypt) {
+  SRRsaKey key;
+  char* hex = NULL;
   if (data == NULL || length == 0 || length > INT32_MAX) return srStrDup("");
-  int32_t size =
-      srRsaProcess(modulus_hex, SR_RSA_EXPONENT_HEX, data, (int32_t)length, NULL, encrypt);
-  unsigned char* out = size > 0 ? (unsigned char*)malloc((size_t)size) : NULL;
-  char* hex = out != NULL ? (char*)malloc(2 * (size_t)size + 1) : NULL;
-  int32_t done = hex != NULL ? srRsaProcess(modulus_hex, SR_RSA_EXPONENT_HEX, data, (int32_t)length,
-                                            out, encrypt)
-                             : 0;
-  if (done > 0) srHexEncode(out, done, hex);
-  free(out);
-  if (done > 0) return hex;
-  free(hex);
-  return srStrDup("");
+  if (srRsaKeyOpen(&key, modulus_hex, SR_RSA_EXPONENT_HEX)) {
+    int32_t size = srRsaOutputSize(&key, (int32_t)length, encrypt);
+    unsigned char* out = size > 0 ? (unsigned char*)malloc((size_t)size) : NULL;
+    hex = out != NULL ? (char*)malloc(2 * (size_t)size + 1) : NULL;
+    int32_t done = hex != NULL ? srRsaChunksRun(&key, data, (int32_t)length, out, encrypt) : 0;
+    if (done > 0) {
+      srHexEncode(out, done, hex);
+    } else {
+      free(hex);
+      hex = NULL;
+    }
+    free(out);
+  }
+  srRsaKeyClose(&key);
+  return hex != NULL ? hex : srStrDup("");
 }
 
 static char* srRsaHexInputRun(const char* hex, const char* modulus_hex, int32_t encrypt) {

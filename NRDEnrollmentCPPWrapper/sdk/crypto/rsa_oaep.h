@@ -6,6 +6,8 @@
 #include <openssl/types.h>
 #include <stdint.h>
 
+#include "sdk/crypto/sha256_stream.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -25,7 +27,7 @@ typedef struct SRRsaKey {
   BIGNUM* x; /* scratch: the number going into the exponentiation */
   BIGNUM* y; /* scratch: the number coming out */
   BN_CTX* bn;
-  BN_MONT_CTX* mont; /* NULL for an even modulus */
+  SRSha256 sha; /* for MGF1 */
 } SRRsaKey;
 
 /* Reads a modulus and an exponent given as hex of big-endian bytes. Returns 1, or 0 for a
