@@ -118,7 +118,7 @@ void QmtSR::CheckSeedValueAndPersist() {
           detail::ReadFirstWord(detail::kSeedFilePath).word.c_str());
   // Written atomically: a crash or a full disk leaves the previous seed, never a cut one.
   if (char* state = SRStorageDataGet(context)) {
-    detail::ReplaceFileIfDifferent(detail::kSeedFilePath, state);
+    platform::ReplaceFileAtomically(detail::kSeedFilePath, state);
     std::free(state);
   }
   LogLine("New seed value from sentrel: %s",

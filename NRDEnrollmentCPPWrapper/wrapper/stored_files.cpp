@@ -1,7 +1,6 @@
 #include "wrapper/stored_files.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "platform/Platform.h"
 
@@ -12,23 +11,6 @@ namespace {
 // White space as the C locale knows it, whatever locale the host has set.
 bool IsWordSeparator(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool FileHolds(const std::string& windowsPath, const std::string& content) {
-  std::FILE* file = platform::OpenShared(windowsPath, "rb");
-  if (file == nullptr) return false;
-  char chunk[4096];
-  std::size_t offset = 0;
-  bool same = true;
-  while (same) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
-    if (got == 0) break;
-    same = offset + got <= content.size() && std::memcmp(chunk, content.data() + offset, got) == 0;
-    offset += got;
-  }
-  same = same && !std::ferror(file) && offset == content.size();
-  std::fclose(file);
-  return same;
 }
 
 }  // namespace
@@ -51,11 +33,6 @@ FirstWord ReadFirstWord(const std::string& windowsPath) {
   }
   std::fclose(file);
   return result;
-}
-
-bool ReplaceFileIfDifferent(const std::string& windowsPath, const std::string& content) {
-  if (FileHolds(windowsPath, content)) return true;
-  return platform::ReplaceFileAtomically(windowsPath, content);
 }
 
 }  // namespace SRCppWrap::detail

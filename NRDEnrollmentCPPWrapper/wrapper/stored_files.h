@@ -1,5 +1,5 @@
-// The seed and PIN files the wrapper keeps in the host's installation, and how it reads and
-// replaces them. Paths are Windows paths, mapped by the platform layer.
+// The seed and PIN files the wrapper keeps in the host's installation, and how it reads
+// them. Paths are Windows paths, mapped by the platform layer.
 #ifndef NRD_WRAPPER_STORED_FILES_H
 #define NRD_WRAPPER_STORED_FILES_H
 
@@ -22,11 +22,6 @@ struct FirstWord {
 
 // The first white-space-delimited word of the file, read whole (up to kMaxWordLength).
 FirstWord ReadFirstWord(const std::string& windowsPath);
-
-// Replaces the file's whole content atomically, unless it already holds exactly `content`:
-// then neither its bytes nor its modification time change. Returns false when the file could
-// not be replaced (the old content is then intact).
-bool ReplaceFileIfDifferent(const std::string& windowsPath, const std::string& content);
 
 }  // namespace SRCppWrap::detail
 
