@@ -1,4 +1,97 @@
 #!/usr/bin/env bash
-# Demo: dev server + enrolment + OTPs. Not built yet.
-echo "The demo is not built yet: the workflows and the dev server are still being written." >&2
-exit 1
+# Demo: installs what is missing, builds, starts sentrel-devserver on a free loopback port with
+# a fresh database, enrols a workstation with `qmtsr enroll`, prints two login OTPs with
+# `qmtsr otp`, has the server accept the newest one at its login check, and stops the server.
+# Everything the run writes stays in ./demo-run (replaced by the next run) for a look afterwards.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$("$root/scripts/build.sh" | tail -n 1)"  # installs missing packages first
+qmtsr="$build/cli/qmtsr"
+server_bin="$build/devserver/sentrel-devserver"
+
+run="$root/demo-run"
+rm -rf "$run"
+mkdir -p "$run/server"
+
+# The wrapper reads the seed file up to its first white space, and the seed carries service
+# names and message texts as the service sends them: the demo's service keeps them to one word.
+cat >"$run/server/settings.json" <<'JSON'
+{
+  "services": [
+    {"id": 1, "name": "Toolvex_login", "icon": "toolvex", "secure": "1", "connected": 1}
+  ],
+  "messages": [
+    {"id": 1, "title": "Welcome", "content": "Enrolled_with_the_demo_service", "ack": 0}
+  ]
+}
+JSON
+
+"$server_bin" --port 0 --db "$run/server/sentrel.db" --config "$run/server/settings.json" \
+  >"$run/server/port" 2>"$run/server/requests.log" &
+server_pid=$!
+stop_server() {
+  kill "$server_pid" 2>/dev/null || true
+  wait "$server_pid" 2>/dev/null || true
+}
+trap stop_server EXIT
+
+# The server's first output line is its port.
+for _ in $(seq 200); do
+  grep -q . "$run/server/port" 2>/dev/null && break
+  kill -0 "$server_pid" 2>/dev/null || break
+  sleep 0.1
+done
+port="$(head -n 1 "$run/server/port" 2>/dev/null || true)"
+if ! [[ "$port" =~ ^[0-9]+$ ]]; then
+  echo "demo: sentrel-devserver did not start:" >&2
+  cat "$run/server/requests.log" >&2
+  exit 1
+fi
+url="http://127.0.0.1:$port"
+echo "== sentrel-devserver (pid $server_pid) listening on $url"
+
+# A fresh installation: C:\ is $QMT_DRIVE_ROOT/C, and the host runs in C:\APP\qmt\BIN, so the
+# relative log paths land in C:\APP\qmt\log and C:\log.
+drive="$run/drive"
+mkdir -p "$drive/C/APP/qmt/GEN" "$drive/C/APP/qmt/BIN" "$drive/C/APP/qmt/log" "$drive/C/log"
+export QMT_DRIVE_ROOT="$drive"
+cd "$drive/C/APP/qmt/BIN"
+
+common=(--service-url "$url" --device-serial DEMO-SERIAL-01 --unique-key DEMO-KEY-01 --pin 1234)
+
+echo "== qmtsr enroll"
+"$qmtsr" enroll "${common[@]}" \
+  --code-otp-url "$url/api/enrollmentinit" --check-url "$url/api/checkenrollment" \
+  --user sentrel --password sentrel --rrdi RRDI-DEMO --bios-serial BIOS-DEMO \
+  --name demo-workstation --message '{"rrdi_code":"RRDI-DEMO","secret_code":"demo-secret"}'
+
+echo "== qmtsr otp (twice)"
+otp1="$("$qmtsr" otp "${common[@]}")"
+otp2="$("$qmtsr" otp "${common[@]}")"
+echo "first OTP:  $otp1 (superseded by the next exchange)"
+echo "second OTP: $otp2"
+
+# The server's login check, over bash's own TCP redirection (no HTTP client needed).
+login="$(sed -n 's/^OTP Login,//p' "$drive/C/APP/qmt/GEN/Enrollment_Status.txt")"
+body="{\"device\":\"$login\",\"otp\":\"$otp2\"}"
+exec 3<>"/dev/tcp/127.0.0.1/$port"
+printf 'PUT /login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\nContent-Length: %d\r\nConnection: close\r\n\r\n%s' \
+  "${#body}" "$body" >&3
+answer="$(timeout 10 cat <&3 | tail -n 1)"
+exec 3<&-
+echo "== login check of the second OTP for login $login: $answer"
+
+stop_server
+trap - EXIT
+echo "== sentrel-devserver stopped; its request log:"
+sed 's/^/  /' "$run/server/requests.log"
+
+echo "== files"
+echo "seed file:             $drive/C/APP/qmt/GEN/seed.data"
+echo "PIN file:              $drive/C/APP/qmt/GEN/ToolvexPin.txt"
+echo "enrolment status file: $drive/C/APP/qmt/GEN/Enrollment_Status.txt"
+echo "enrolment log:         $drive/C/APP/qmt/log/SREnrollmentlog.log"
+echo "authentication log:    $drive/C/log/SRAuthenticationlog.log"
+echo "server database:       $run/server/sentrel.db"
+
+[[ "$answer" == *'"status":"OK"'* ]] || { echo "demo: the server refused the OTP" >&2; exit 1; }
