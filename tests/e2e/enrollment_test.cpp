@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "workflow_fixture.h"
@@ -20,6 +21,11 @@ struct FlavourCase {
   const char* path;
   const char* readLine;
 };
+
+// Names the case in test output.
+void PrintTo(const FlavourCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class EnrollmentFlavourTest : public WorkflowTest,
                               public testing::WithParamInterface<FlavourCase> {};
@@ -88,6 +94,11 @@ struct FaultCase {
   const char* lastEntry;  // the enrolment log's last message
   const char* logged;     // a message the enrolment log must hold
 };
+
+// Names the case in test output.
+void PrintTo(const FaultCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 constexpr char kEnded[] =
     "================================ Enrollment Process Ended "

@@ -2,6 +2,7 @@
 // back, and what a failed transfer leaves behind.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "QmtSR.h"
@@ -36,6 +37,10 @@ struct PutCase {
   int status;
   std::string body;
 };
+
+void PrintTo(const PutCase& c, std::ostream* os) {
+  *os << "HTTP " << c.status;
+}
 
 class MakeCURLRequestTest : public testing::TestWithParam<PutCase> {};
 

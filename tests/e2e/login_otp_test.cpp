@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "workflow_fixture.h"
@@ -42,6 +43,11 @@ struct OtpFaultCase {
   const char* fault;
   int result;
 };
+
+// Names the case in test output.
+void PrintTo(const OtpFaultCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LoginOtpFaultTest : public WorkflowTest, public testing::WithParamInterface<OtpFaultCase> {};
 

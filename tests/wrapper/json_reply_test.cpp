@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "wrapper/json_reply.h"
@@ -14,6 +15,11 @@ struct MemberCase {
   const char* member;
   std::string value;
 };
+
+// Names the case in test output.
+void PrintTo(const MemberCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class JsonStringMemberTest : public testing::TestWithParam<MemberCase> {};
 

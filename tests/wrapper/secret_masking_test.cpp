@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "wrapper/secret_masking.h"
@@ -14,6 +15,11 @@ struct MaskCase {
   std::string message;
   std::string logged;
 };
+
+// Names the case in test output.
+void PrintTo(const MaskCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class MaskSecretCodeTest : public testing::TestWithParam<MaskCase> {};
 
