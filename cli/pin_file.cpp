@@ -38,10 +38,6 @@ bool MakeFolders(const std::string& path, std::string& error) {
 
 }  // namespace
 
-std::string PinFilePath() {
-  return DriveRoot() + kGenFolder + "/" + kPinFileName;
-}
-
 bool PromptPin(std::string& pin, std::string& error) {
   const bool terminal = ::isatty(STDIN_FILENO) == 1;
   termios saved{};

@@ -7,14 +7,12 @@
 
 namespace qmtsr {
 
-// Where the fixed PIN path lands on this machine: $QMT_DRIVE_ROOT/C/APP/qmt/GEN/ToolvexPin.txt.
-std::string PinFilePath();
-
 // Asks for the PIN on the terminal without echo (or reads one line from a non-terminal
 // stdin). Returns false with `error` set when no PIN could be read.
 bool PromptPin(std::string& pin, std::string& error);
 
-// Writes the PIN file (readable by the owner only), creating its folders.
+// Writes the PIN file where the fixed path lands on this machine,
+// $QMT_DRIVE_ROOT/C/APP/qmt/GEN/ToolvexPin.txt (readable by the owner only), creating its folders.
 bool WritePinFile(const std::string& pin, std::string& error);
 
 }  // namespace qmtsr
