@@ -69,7 +69,7 @@ enum { kPromptFields = (int)(sizeof kPromptElements / sizeof kPromptElements[0])
 /* Replaces the prompts with the reply's list (count capped, below 1 empty, as for services). */
 static void srPromptsRead(SRContext* ctx, const SRNode* doc) {
   srPromptsFree(ctx);
-  int32_t n = srReplyListCount(srDocInt(doc, "prompt_n"));
+  int32_t n = srReplyListCount(doc, srDocInt(doc, "prompt_n"));
   const char** cell = srDocColumns(doc, kPromptElements, kPromptFields, n);
   SRPrompt* prompts = cell != NULL ? (SRPrompt*)calloc((size_t)n, sizeof *prompts) : NULL;
   if (prompts == NULL) {
@@ -161,7 +161,7 @@ static const char* const kExtraElements[] = {"e_field", "e_value"};
 /* Replaces the extra fields with the reply's list (count capped, below 1 empty). */
 static void srExtraFieldsRead(SRContext* ctx, const SRNode* doc) {
   srExtraFieldsFree(ctx);
-  int32_t n = srReplyListCount(srDocInt(doc, "e_n"));
+  int32_t n = srReplyListCount(doc, srDocInt(doc, "e_n"));
   const char** cell = srDocColumns(doc, kExtraElements, 2, n);
   SRExtraField* fields = cell != NULL ? (SRExtraField*)calloc((size_t)n, sizeof *fields) : NULL;
   if (fields == NULL) {
@@ -248,19 +248,18 @@ static char* srSecretMake(SRContext* ctx, int32_t i, const char* id_text, const 
 }
 
 char* srSecretsQueryBuild(SRContext* ctx, SRNode* doc, int32_t n) {
-  /* The count goes out as given (a negative one too, with no items) but never above the list
-   * ceiling, so the items sent always match "&ms_n=". */
-  if (n > SR_REPLY_LIST_MAX) n = SR_REPLY_LIST_MAX;
+  /* The count goes out as given (a negative one too, with no items) but never beyond the list
+   * bounds, so the items sent always match "&ms_n=". */
+  if (n > 0) n = srReplyListCount(doc, n);
   srTextSet(&ctx->request_mode, SR_MODE_SECRETS);
   srTextSet(&ctx->challenge, srDocText(doc, "challenge"));
   ctx->finalize_identity = srStrReplace(ctx->finalize_identity, srDeviceIdentity(ctx));
   char* proof = srProofBuild(ctx, ctx->finalize_pin);
 
   char* items = srItemAdd(NULL, "&ms_n=", srIntToStr(n));
-  int32_t records = srReplyListCount(n);
-  const char** cell = srDocColumns(doc, kSecretElements, 2, records);
-  for (int32_t i = 0; cell != NULL && i < records; i++)
-    items = srStrConcat(items, 1, srSecretMake(ctx, i, cell[i], cell[records + i]), 1);
+  const char** cell = srDocColumns(doc, kSecretElements, 2, n); /* NULL when n < 1 */
+  for (int32_t i = 0; cell != NULL && i < n; i++)
+    items = srStrConcat(items, 1, srSecretMake(ctx, i, cell[i], cell[n + i]), 1);
   free((void*)cell);
   srNodeFree(doc);
 
