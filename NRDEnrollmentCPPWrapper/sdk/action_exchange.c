@@ -31,17 +31,16 @@ static char* srTextAdd(char* query, const char* text) {
   return srStrConcat(query, 1, srStrDup(srOrEmpty(text)), 1);
 }
 
-/* Appends name and an already encoded value to query; consumes query and value. */
-static char* srItemAdd(char* query, const char* name, char* value) {
+char* srQueryItemAdd(char* query, const char* name, char* value) {
   return srStrConcat(srTextAdd(query, name), 1, value, 1);
 }
 
 /* The items every request starts with: mode, device id, mVault id and last synchronisation. */
 static char* srIdentityItems(const SRContext* ctx, const char* mode) {
-  char* query = srItemAdd(NULL, "&mode=", srQueryEncode(mode));
-  query = srItemAdd(query, "&id=", srQueryEncode(ctx->device_id));
-  query = srItemAdd(query, "&macid=", srQueryEncode(ctx->mvault_id));
-  return srItemAdd(query, "&lastsync=", srIntToStr(ctx->last_sync));
+  char* query = srQueryItemAdd(NULL, "&mode=", srQueryEncode(mode));
+  query = srQueryItemAdd(query, "&id=", srQueryEncode(ctx->device_id));
+  query = srQueryItemAdd(query, "&macid=", srQueryEncode(ctx->mvault_id));
+  return srQueryItemAdd(query, "&lastsync=", srIntToStr(ctx->last_sync));
 }
 
 int32_t srStateCheck(const SRContext* ctx, int32_t want_activated) {
@@ -52,7 +51,7 @@ int32_t srStateCheck(const SRContext* ctx, int32_t want_activated) {
 char* srSetupQueryBuild(SRContext* ctx, const char* mode, const char* extra) {
   srTextSet(&ctx->request_mode, mode);
   char* query = srIdentityItems(ctx, ctx->request_mode);
-  query = srItemAdd(query, "&version=", srQueryEncode(ctx->version));
+  query = srQueryItemAdd(query, "&version=", srQueryEncode(ctx->version));
   return srTextAdd(query, extra);
 }
 
@@ -125,9 +124,9 @@ char* srProofBuild(SRContext* ctx, const char* proof_pin) {
   char* prefix = srStrConcat(srStrDup(ctx->challenge), 1, srStrDup(";"), 1);
   prefix = srStrConcat(prefix, 1, srStrDup(ctx->k0), 1);
   prefix = srStrConcat(prefix, 1, srStrDup(";"), 1);
-  char* proof = srItemAdd(NULL, "&R0=", srProofValue(prefix, ctx->finalize_identity));
-  proof = srItemAdd(proof, "&R1=", srProofValue(prefix, ctx->k1));
-  proof = srItemAdd(proof, "&R2=", srProofValue(prefix, proof_pin));
+  char* proof = srQueryItemAdd(NULL, "&R0=", srProofValue(prefix, ctx->finalize_identity));
+  proof = srQueryItemAdd(proof, "&R1=", srProofValue(prefix, ctx->k1));
+  proof = srQueryItemAdd(proof, "&R2=", srProofValue(prefix, proof_pin));
   srFree(prefix);
   return proof;
 }
@@ -149,8 +148,8 @@ char* srFinalizeQueryBuild(SRContext* ctx, const char* proof_pin, const char* pi
   ctx->finalize_identity = srStrReplace(ctx->finalize_identity, srDeviceIdentity(ctx));
   ctx->finalize_pin = srStrReplace(ctx->finalize_pin, srStrDup(srOrEmpty(pin)));
   char* query = srIdentityItems(ctx, ctx->request_mode);
-  query = srItemAdd(query, "&version=", srQueryEncode(ctx->version));
-  query = srItemAdd(query, "&lang=", srQueryEncode(ctx->language));
+  query = srQueryItemAdd(query, "&version=", srQueryEncode(ctx->version));
+  query = srQueryItemAdd(query, "&lang=", srQueryEncode(ctx->language));
   query = srStrConcat(query, 1, srProofBuild(ctx, proof_pin), 1);
   query = srStrConcat(query, 1, srAcksBuild(ctx), 1);
   return srTextAdd(query, extra);
@@ -241,10 +240,10 @@ static char* srSecretMake(SRContext* ctx, int32_t i, const char* id_text, const 
   srFree(service_modulus);
   srFree(secret);
 
-  char* items = srItemAdd(NULL, "&ms_id", srIntToStr(i));
-  items = srItemAdd(items, "=", srIntToStr(id));
-  items = srItemAdd(items, "&ms_val", srIntToStr(i));
-  return srItemAdd(items, "=", value);
+  char* items = srQueryItemAdd(NULL, "&ms_id", srIntToStr(i));
+  items = srQueryItemAdd(items, "=", srIntToStr(id));
+  items = srQueryItemAdd(items, "&ms_val", srIntToStr(i));
+  return srQueryItemAdd(items, "=", value);
 }
 
 char* srSecretsQueryBuild(SRContext* ctx, SRNode* doc, int32_t n) {
@@ -256,7 +255,7 @@ char* srSecretsQueryBuild(SRContext* ctx, SRNode* doc, int32_t n) {
   ctx->finalize_identity = srStrReplace(ctx->finalize_identity, srDeviceIdentity(ctx));
   char* proof = srProofBuild(ctx, ctx->finalize_pin);
 
-  char* items = srItemAdd(NULL, "&ms_n=", srIntToStr(n));
+  char* items = srQueryItemAdd(NULL, "&ms_n=", srIntToStr(n));
   const char** cell = srDocColumns(doc, kSecretElements, 2, n); /* NULL when n < 1 */
   for (int32_t i = 0; cell != NULL && i < n; i++)
     items = srStrConcat(items, 1, srSecretMake(ctx, i, cell[i], cell[n + i]), 1);
