@@ -327,16 +327,6 @@ TEST(OnlineOtp, FormatsDefiAndMissingSecrets) {
   }
 }
 
-TEST(OnlineOtp, DefiAtMostZeroIgnoresThePinForTheSecret) {
-  Device d;
-  d.service.config.defi = 0;
-  d.Activate();
-  ASSERT_EQ(d.Otp(0), SR_OK);
-  // The stored ciphertext itself enters the OTP.
-  EXPECT_EQ(d.OtpText(),
-            fake::OtpOf(d.service.k1, 0, d.ctx->service_keys[0].key, d.service.config.format));
-}
-
 TEST(OnlineOtp, UnknownFormatGives999AndKeepsTheEarlierOtp) {
   Device d;
   d.Activate();
