@@ -31,17 +31,16 @@ static char* srTextAdd(char* query, const char* text) {
   return srStrConcat(query, 1, srStrDup(srOrEmpty(text)), 1);
 }
 
-/* Appends name and an already encoded value to query; consumes query and value. */
-static char* srItemAdd(char* query, const char* name, char* value) {
+char* srQueryItemAdd(char* query, const char* name, char* value) {
   return srStrConcat(srTextAdd(query, name), 1, value, 1);
 }
 
 /* The items every request starts with: mode, device id, mVault id and last synchronisation. */
 static char* srIdentityItems(const SRContext* ctx, const char* mode) {
-  char* query = srItemAdd(NULL, "&mode=", srQueryEncode(mode));
-  query = srItemAdd(query, "&id=", srQueryEncode(ctx->device_id));
-  query = srItemAdd(query, "&macid=", srQueryEncode(ctx->mvault_id));
-  return srItemAdd(query, "&lastsync=", srIntToStr(ctx->last_sync));
+  char* query = srQueryItemAdd(NULL, "&mode=", srQueryEncode(mode));
+  query = srQueryItemAdd(query, "&id=", srQueryEncode(ctx->device_id));
+  query = srQueryItemAdd(query, "&macid=", srQueryEncode(ctx->mvault_id));
+  return srQueryItemAdd(query, "&lastsync=", srIntToStr(ctx->last_sync));
 }
 
 int32_t srStateCheck(const SRContext* ctx, int32_t want_activated) {
@@ -52,7 +51,7 @@ int32_t srStateCheck(const SRContext* ctx, int32_t want_activated) {
 char* srSetupQueryBuild(SRContext* ctx, const char* mode, const char* extra) {
   srTextSet(&ctx->request_mode, mode);
   char* query = srIdentityItems(ctx, ctx->request_mode);
-  query = srItemAdd(query, "&version=", srQueryEncode(ctx->version));
+  query = srQueryItemAdd(query, "&version=", srQueryEncode(ctx->version));
   return srTextAdd(query, extra);
 }
 
@@ -69,7 +68,7 @@ enum { kPromptFields = (int)(sizeof kPromptElements / sizeof kPromptElements[0])
 /* Replaces the prompts with the reply's list (count capped, below 1 empty, as for services). */
 static void srPromptsRead(SRContext* ctx, const SRNode* doc) {
   srPromptsFree(ctx);
-  int32_t n = srReplyListCount(srDocInt(doc, "prompt_n"));
+  int32_t n = srReplyListCount(doc, srDocInt(doc, "prompt_n"));
   const char** cell = srDocColumns(doc, kPromptElements, kPromptFields, n);
   SRPrompt* prompts = cell != NULL ? (SRPrompt*)calloc((size_t)n, sizeof *prompts) : NULL;
   if (prompts == NULL) {
@@ -125,9 +124,9 @@ char* srProofBuild(SRContext* ctx, const char* proof_pin) {
   char* prefix = srStrConcat(srStrDup(ctx->challenge), 1, srStrDup(";"), 1);
   prefix = srStrConcat(prefix, 1, srStrDup(ctx->k0), 1);
   prefix = srStrConcat(prefix, 1, srStrDup(";"), 1);
-  char* proof = srItemAdd(NULL, "&R0=", srProofValue(prefix, ctx->finalize_identity));
-  proof = srItemAdd(proof, "&R1=", srProofValue(prefix, ctx->k1));
-  proof = srItemAdd(proof, "&R2=", srProofValue(prefix, proof_pin));
+  char* proof = srQueryItemAdd(NULL, "&R0=", srProofValue(prefix, ctx->finalize_identity));
+  proof = srQueryItemAdd(proof, "&R1=", srProofValue(prefix, ctx->k1));
+  proof = srQueryItemAdd(proof, "&R2=", srProofValue(prefix, proof_pin));
   srFree(prefix);
   return proof;
 }
@@ -149,8 +148,8 @@ char* srFinalizeQueryBuild(SRContext* ctx, const char* proof_pin, const char* pi
   ctx->finalize_identity = srStrReplace(ctx->finalize_identity, srDeviceIdentity(ctx));
   ctx->finalize_pin = srStrReplace(ctx->finalize_pin, srStrDup(srOrEmpty(pin)));
   char* query = srIdentityItems(ctx, ctx->request_mode);
-  query = srItemAdd(query, "&version=", srQueryEncode(ctx->version));
-  query = srItemAdd(query, "&lang=", srQueryEncode(ctx->language));
+  query = srQueryItemAdd(query, "&version=", srQueryEncode(ctx->version));
+  query = srQueryItemAdd(query, "&lang=", srQueryEncode(ctx->language));
   query = srStrConcat(query, 1, srProofBuild(ctx, proof_pin), 1);
   query = srStrConcat(query, 1, srAcksBuild(ctx), 1);
   return srTextAdd(query, extra);
@@ -161,7 +160,7 @@ static const char* const kExtraElements[] = {"e_field", "e_value"};
 /* Replaces the extra fields with the reply's list (count capped, below 1 empty). */
 static void srExtraFieldsRead(SRContext* ctx, const SRNode* doc) {
   srExtraFieldsFree(ctx);
-  int32_t n = srReplyListCount(srDocInt(doc, "e_n"));
+  int32_t n = srReplyListCount(doc, srDocInt(doc, "e_n"));
   const char** cell = srDocColumns(doc, kExtraElements, 2, n);
   SRExtraField* fields = cell != NULL ? (SRExtraField*)calloc((size_t)n, sizeof *fields) : NULL;
   if (fields == NULL) {
@@ -241,26 +240,25 @@ static char* srSecretMake(SRContext* ctx, int32_t i, const char* id_text, const 
   srFree(service_modulus);
   srFree(secret);
 
-  char* items = srItemAdd(NULL, "&ms_id", srIntToStr(i));
-  items = srItemAdd(items, "=", srIntToStr(id));
-  items = srItemAdd(items, "&ms_val", srIntToStr(i));
-  return srItemAdd(items, "=", value);
+  char* items = srQueryItemAdd(NULL, "&ms_id", srIntToStr(i));
+  items = srQueryItemAdd(items, "=", srIntToStr(id));
+  items = srQueryItemAdd(items, "&ms_val", srIntToStr(i));
+  return srQueryItemAdd(items, "=", value);
 }
 
 char* srSecretsQueryBuild(SRContext* ctx, SRNode* doc, int32_t n) {
-  /* The count goes out as given (a negative one too, with no items) but never above the list
-   * ceiling, so the items sent always match "&ms_n=". */
-  if (n > SR_REPLY_LIST_MAX) n = SR_REPLY_LIST_MAX;
+  /* The count goes out as given (a negative one too, with no items) but never beyond the list
+   * bounds, so the items sent always match "&ms_n=". */
+  if (n > 0) n = srReplyListCount(doc, n);
   srTextSet(&ctx->request_mode, SR_MODE_SECRETS);
   srTextSet(&ctx->challenge, srDocText(doc, "challenge"));
   ctx->finalize_identity = srStrReplace(ctx->finalize_identity, srDeviceIdentity(ctx));
   char* proof = srProofBuild(ctx, ctx->finalize_pin);
 
-  char* items = srItemAdd(NULL, "&ms_n=", srIntToStr(n));
-  int32_t records = srReplyListCount(n);
-  const char** cell = srDocColumns(doc, kSecretElements, 2, records);
-  for (int32_t i = 0; cell != NULL && i < records; i++)
-    items = srStrConcat(items, 1, srSecretMake(ctx, i, cell[i], cell[records + i]), 1);
+  char* items = srQueryItemAdd(NULL, "&ms_n=", srIntToStr(n));
+  const char** cell = srDocColumns(doc, kSecretElements, 2, n); /* NULL when n < 1 */
+  for (int32_t i = 0; cell != NULL && i < n; i++)
+    items = srStrConcat(items, 1, srSecretMake(ctx, i, cell[i], cell[n + i]), 1);
   free((void*)cell);
   srNodeFree(doc);
 

@@ -9,15 +9,10 @@
 #include "sdk/string_helpers.h"
 #include "sdk/ws_exchange.h"
 
-/* Appends name and an already encoded value to text; consumes both. */
-static char* srItemAdd(char* text, const char* name, char* value) {
-  return srStrConcat(srStrConcat(text, 1, srStrDup(name), 1), 1, value, 1);
-}
-
 int32_t SRActivationStart(SRContext* ctx, const char* code) {
   srWarningsFree(ctx);
   if (srStateCheck(ctx, 0) != 0) return SR_ERR_FORBIDDEN;
-  char* extra = srItemAdd(NULL, "&code=", srQueryEncode(code));
+  char* extra = srQueryItemAdd(NULL, "&code=", srQueryEncode(code));
   int32_t result = srActionSetup(ctx, "activate", extra);
   srFree(extra);
   return result;
@@ -33,11 +28,11 @@ int32_t SRActivationFinalize(SRContext* ctx, const char* code, const char* pin, 
   char* pin_cipher = srRsaEncryptText(pin != NULL ? pin : "", ctx->ksr);
 
   /* Kma and the PIN cipher are hex and go out as they are. */
-  char* extra = srItemAdd(NULL, "&code=", srQueryEncode(code));
-  extra = srItemAdd(extra, "&serial=", srQueryEncodeFree(srDeviceIdentity(ctx)));
-  extra = srItemAdd(extra, "&Kma=", srRsaEncryptHex(pin_key, ctx->ksr));
-  extra = srItemAdd(extra, "&pin=", pin_cipher);
-  extra = srItemAdd(extra, "&name=", srQueryEncode(name));
+  char* extra = srQueryItemAdd(NULL, "&code=", srQueryEncode(code));
+  extra = srQueryItemAdd(extra, "&serial=", srQueryEncodeFree(srDeviceIdentity(ctx)));
+  extra = srQueryItemAdd(extra, "&Kma=", srRsaEncryptHex(pin_key, ctx->ksr));
+  extra = srQueryItemAdd(extra, "&pin=", pin_cipher);
+  extra = srQueryItemAdd(extra, "&name=", srQueryEncode(name));
 
   /* R2 of this request proves the empty text: the PIN reaches the service only encrypted. */
   int32_t result = srActionFinalize(ctx, "", pin, extra);

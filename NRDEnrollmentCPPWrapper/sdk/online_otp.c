@@ -18,7 +18,7 @@ static int32_t srOtpStepCheck(const SRContext* ctx, int32_t service_index) {
 
 /* "&sid=" and the service's id, a plain decimal. */
 static char* srServiceItem(const SRContext* ctx, int32_t service_index) {
-  return srStrConcat(srStrDup("&sid="), 1, srIntToStr(ctx->services[service_index].id), 1);
+  return srQueryItemAdd(NULL, "&sid=", srIntToStr(ctx->services[service_index].id));
 }
 
 int32_t SROnlineOtpStart(SRContext* ctx, int32_t service_index) {

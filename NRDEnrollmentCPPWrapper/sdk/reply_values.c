@@ -10,9 +10,14 @@ int32_t srDocInt(const SRNode* doc, const char* name) {
   return srAtoi(srDocText(doc, name));
 }
 
-int32_t srReplyListCount(int32_t count) {
+int32_t srReplyListCount(const SRNode* doc, int32_t count) {
   if (count < 1) return 0;
-  return count > SR_REPLY_LIST_MAX ? SR_REPLY_LIST_MAX : count;
+  int32_t limit = SR_REPLY_LIST_SLACK;
+  for (const SRNode* child = doc != NULL ? doc->children : NULL;
+       child != NULL && limit < SR_REPLY_LIST_MAX; child = child->next)
+    limit++;
+  if (limit > SR_REPLY_LIST_MAX) limit = SR_REPLY_LIST_MAX;
+  return count < limit ? count : limit;
 }
 
 const char** srDocColumns(const SRNode* doc, const char* const* names, int32_t field_count,

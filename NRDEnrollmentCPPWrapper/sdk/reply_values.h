@@ -10,20 +10,23 @@
 extern "C" {
 #endif
 
-/* Most records the SDK makes for one list of a reply (services, messages, prompts, extra
- * fields, service secrets). A real service lists a few dozen at most; the count elements
- * ("s_n", "m_n", "prompt_n", "e_n", "ms_n") come from the network, and without a ceiling one
- * short hostile reply could make us allocate, or run RSA work for, billions of records. 4096
- * records of any list cost well under a megabyte. */
+/* Bounds for the records the SDK makes for one list of a reply (services, messages, prompts,
+ * extra fields, service secrets). The counts ("s_n", "m_n", "prompt_n", "e_n", "ms_n") come
+ * from the network, and without a bound one short hostile reply could make us allocate, or run
+ * RSA work for, billions of records. A list may announce more records than it describes (the
+ * rest are empty), but not by more than SR_REPLY_LIST_SLACK beyond the reply's element count,
+ * so what we make stays proportional to what we received; and never more than
+ * SR_REPLY_LIST_MAX, far above the few dozen a real service sends, whatever the reply's size. */
+#define SR_REPLY_LIST_SLACK 16
 #define SR_REPLY_LIST_MAX 4096
 
 /* srAtoi of the text of the first child element of that name (0 when absent). */
 int32_t srDocInt(const SRNode* doc, const char* name);
 
-/* How many records to make for a list whose count a reply gave: 0 for a count below 1,
- * otherwise the count capped at SR_REPLY_LIST_MAX. Lists keep the invariant that their count
- * equals the number of records allocated, so every reader may index up to the count. */
-int32_t srReplyListCount(int32_t count);
+/* How many records to make for a list whose count doc gave: 0 for a count below 1, otherwise
+ * the count within the bounds above. Lists keep the invariant that their count equals the
+ * number of records allocated, so every reader may index up to the count. */
+int32_t srReplyListCount(const SRNode* doc, int32_t count);
 
 /* Reads n records of parallel repeated elements in one pass per name. Returns a new table of
  * field_count * n borrowed texts, where cell [f * n + i] is the text of the i-th child element

@@ -69,6 +69,18 @@ int32_t srAtoi(const char* text) {
   return value > INT32_MAX ? INT32_MAX : (int32_t)value;
 }
 
+/* strstr without the library call: under the address sanitizer's strict string checks every
+ * strstr measures the whole remaining text, which turns a walk over a long text quadratic. The
+ * needles here are a few characters long. */
+static char* srFind(const char* text, const char* needle, size_t needle_length) {
+  for (const char* p = text; *p != '\0'; p++) {
+    size_t i = 0;
+    while (i < needle_length && p[i] == needle[i]) i++; /* stops at the text's NUL too */
+    if (i == needle_length) return (char*)p;
+  }
+  return NULL;
+}
+
 char* srStrReplaceAll(char* text, const char* needle, const char* replacement) {
   if (text == NULL) return NULL;
   size_t needle_length = needle != NULL ? strlen(needle) : 0;
@@ -78,7 +90,8 @@ char* srStrReplaceAll(char* text, const char* needle, const char* replacement) {
 
   /* Count first so the result is allocated once: linear in the text. */
   size_t count = 0;
-  for (const char* at = strstr(text, needle); at != NULL; at = strstr(at + needle_length, needle))
+  for (const char* at = srFind(text, needle, needle_length); at != NULL;
+       at = srFind(at + needle_length, needle, needle_length))
     count++;
   if (count == 0) return text;
 
@@ -90,7 +103,8 @@ char* srStrReplaceAll(char* text, const char* needle, const char* replacement) {
   }
   char* out = result;
   const char* from = text;
-  for (const char* at = strstr(from, needle); at != NULL; at = strstr(from, needle)) {
+  for (const char* at = srFind(from, needle, needle_length); at != NULL;
+       at = srFind(from, needle, needle_length)) {
     memcpy(out, from, (size_t)(at - from));
     out += at - from;
     memcpy(out, with, with_length);
@@ -114,7 +128,8 @@ const char* srTokenNext(const char* separator, char** cursor) {
   static const char empty[] = "";
   char* start = *cursor;
   if (start == NULL || *start == '\0') return empty;
-  char* at = (separator != NULL && *separator != '\0') ? strstr(start, separator) : NULL;
+  char* at = (separator != NULL && *separator != '\0') ? srFind(start, separator, strlen(separator))
+                                                       : NULL;
   if (at == NULL) {
     *cursor = start + strlen(start);
   } else {

@@ -29,11 +29,11 @@ enum { kMessageFields = (int)(sizeof kMessageElements / sizeof kMessageElements[
 /* Replaces the services with the reply's list. The list's count is the number of records
  * made: a count below 1 leaves the list empty with count 0 rather than a negative count, so
  * no reader (the OTP index check, the persistent state) ever sees a count without records;
- * a count above SR_REPLY_LIST_MAX is cut to it. A count larger than the elements present gives
- * records of empty texts and zeros for the missing ones. */
+ * a count beyond the bounds of srReplyListCount is cut to them. A count larger than the
+ * elements present gives records of empty texts and zeros for the missing ones. */
 static void srServicesRead(SRContext* ctx, const SRNode* doc) {
   srServicesFree(ctx);
-  int32_t n = srReplyListCount(srDocInt(doc, "s_n"));
+  int32_t n = srReplyListCount(doc, srDocInt(doc, "s_n"));
   const char** cell = srDocColumns(doc, kServiceElements, kServiceFields, n);
   SRService* services = cell != NULL ? (SRService*)calloc((size_t)n, sizeof *services) : NULL;
   if (services == NULL) {
@@ -59,7 +59,7 @@ static void srServicesRead(SRContext* ctx, const SRNode* doc) {
 /* Replaces the messages with the reply's list; counts are handled as for the services. */
 static void srMessagesRead(SRContext* ctx, const SRNode* doc) {
   srMessagesFree(ctx);
-  int32_t n = srReplyListCount(srDocInt(doc, "m_n"));
+  int32_t n = srReplyListCount(doc, srDocInt(doc, "m_n"));
   const char** cell = srDocColumns(doc, kMessageElements, kMessageFields, n);
   SRMessage* messages = cell != NULL ? (SRMessage*)calloc((size_t)n, sizeof *messages) : NULL;
   if (messages == NULL) {

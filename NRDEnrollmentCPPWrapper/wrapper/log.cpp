@@ -29,11 +29,11 @@ void QmtSR::SRWrapperEnrollmentAuthLogEntry(std::string message) {
     char stamp[80];
     std::size_t stampLength = platform::FormatLocalTime(stamp, sizeof stamp, "\n[%Y-%m-%d.%X] - ");
 
-    std::string entry(stamp, stampLength);
-    entry += "[pid - ";
-    entry += std::to_string(platform::CurrentProcessId());
-    entry += "] ";
-    entry += message;
+    std::string header(stamp, stampLength);
+    header += "[pid - ";
+    header += std::to_string(platform::CurrentProcessId());
+    header += "] ";
+    std::string& entry = message.insert(0, header);
 
     const char* path = enrollmentStatus_ == 1 ? kAuthenticationLogPath : kEnrollmentLogPath;
     // A stream buffer holding the whole entry makes the close one single append, so entries of
@@ -53,7 +53,7 @@ void QmtSR::LogLine(const char* format, ...) {
   // vsnprintf never writes past the buffer: a longer line is cut to its first 32767 characters.
   int length = std::vsnprintf(logBuffer_, sizeof logBuffer_, format, args);
   va_end(args);
-  if (length < 0) logBuffer_[0] = '\0';
+  if (length < 0) logBuffer_[0] = '\0';  // a format error still leaves a stamped, empty entry
   SRWrapperEnrollmentAuthLogEntry(logBuffer_);
 }
 

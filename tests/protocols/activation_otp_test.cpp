@@ -7,6 +7,7 @@
 #include <string>
 
 #include "device.h"
+#include "reply_doc.h"
 #include "sdk/context.h"
 #include "sdk/crypto/random.h"
 
@@ -86,18 +87,18 @@ TEST(Activation, StateSavedAfterActivationGivesTheSameOtpsInAFreshContext) {
   d.Activate();
   std::unique_ptr<char, decltype(&free)> saved(SRStorageDataGet(d.ctx), free);
 
-  SRContext* fresh = SRInit(0, "SER 0042", "KEY/77", fake::Service::Transport, &d.service);
-  d.service.Attach(fresh);
-  SRWsServerSet(fresh, d.service.config.base.c_str());
-  SRMvaultSet(fresh, d.service.config.mvault.c_str());
-  ASSERT_EQ(SRStorageDataSet(fresh, saved.get()), SR_OK);
+  // Loaded into a fresh context, the state alone makes the OTPs the service expects.
+  ContextPtr fresh(SRInit(0, "SER 0042", "KEY/77", fake::Service::Transport, &d.service));
+  d.service.Attach(fresh.get());
+  SRWsServerSet(fresh.get(), d.service.config.base.c_str());
+  SRMvaultSet(fresh.get(), d.service.config.mvault.c_str());
+  ASSERT_EQ(SRStorageDataSet(fresh.get(), saved.get()), SR_OK);
   for (int32_t index : {1, 0}) {
-    ASSERT_EQ(SROnlineOtpStart(fresh, index), SR_OK);
-    ASSERT_EQ(SROnlineOtpFinalize(fresh, index, Device::kPin), SR_OK);
-    EXPECT_EQ(SROnlineOtpGet(fresh), d.service.ExpectedOtp()) << index;
+    ASSERT_EQ(SROnlineOtpStart(fresh.get(), index), SR_OK);
+    ASSERT_EQ(SROnlineOtpFinalize(fresh.get(), index, Device::kPin), SR_OK);
+    EXPECT_EQ(SROnlineOtpGet(fresh.get()), d.service.ExpectedOtp()) << index;
   }
   EXPECT_EQ(d.service.requests.back().Raw("ack"), "21:");
-  SRContextFree(fresh);
 }
 
 TEST(Activation, PinlessWithEmptyPinAndDeterministicRandom) {
@@ -324,16 +325,6 @@ TEST(OnlineOtp, FormatsDefiAndMissingSecrets) {
     }
     EXPECT_EQ(d.service.requests.back().Raw("sid"), c.index == 0 ? "7" : "9");
   }
-}
-
-TEST(OnlineOtp, DefiAtMostZeroIgnoresThePinForTheSecret) {
-  Device d;
-  d.service.config.defi = 0;
-  d.Activate();
-  ASSERT_EQ(d.Otp(0), SR_OK);
-  // The stored ciphertext itself enters the OTP.
-  EXPECT_EQ(d.OtpText(),
-            fake::OtpOf(d.service.k1, 0, d.ctx->service_keys[0].key, d.service.config.format));
 }
 
 TEST(OnlineOtp, UnknownFormatGives999AndKeepsTheEarlierOtp) {

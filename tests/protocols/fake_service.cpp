@@ -94,7 +94,7 @@ std::string AesEcbHex(const std::string& plain_hex, const std::string& key_hex, 
       "EVP_CipherUpdate");
   rsa_test::Check(EVP_CipherFinal_ex(ctx.get(), out.data() + length, &tail) == 1,
                   "EVP_CipherFinal_ex");
-  out.resize(static_cast<size_t>(length + tail));
+  out.resize(static_cast<size_t>(length) + static_cast<size_t>(tail));
   return rsa_test::ToHex(out);
 }
 
@@ -122,7 +122,13 @@ std::string UrlDecode(const std::string& value) {
 std::string Markup(const Elements& elements) {
   std::string body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<reply>\n";
   for (const auto& [name, value] : elements)
-    body += "  <" + name + ">" + Escape(value) + "</" + name + ">\n";
+    body.append("  <")
+        .append(name)
+        .append(">")
+        .append(Escape(value))
+        .append("</")
+        .append(name)
+        .append(">\n");
   return body + "</reply>\n";
 }
 

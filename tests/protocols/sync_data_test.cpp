@@ -106,10 +106,13 @@ TEST(SyncData, DiversifiesTheStoredK1WhenNoK1Arrives) {
   EXPECT_EQ(ctx->k1, fake::Sha256Hex("00112233445566778899aabbccddeeff;x").substr(0, 32));
 }
 
-// The count is always the number of records made, whatever the reply claims.
+// The count is always the number of records made, whatever the reply claims: never more than
+// a few beyond the reply's own elements, and never more than the fixed ceiling.
 TEST(SyncData, ListCountsAreBounded) {
+  const int32_t bound = SR_REPLY_LIST_SLACK + 3;  // the test reply has three elements
   const std::pair<const char*, int32_t> cases[] = {
-      {"3", 3}, {"0", 0}, {"-3", 0}, {"abc", 0}, {" +2x", 2}, {"99999999999", SR_REPLY_LIST_MAX}};
+      {"3", 3},    {"0", 0},      {"-3", 0},     {"abc", 0},
+      {" +2x", 2}, {"19", bound}, {"20", bound}, {"99999999999", bound}};
   for (const auto& [count, expected] : cases) {
     ContextPtr ctx = NewContext();
     ReplyDoc before({{"s_n", "1"}, {"m_n", "1"}});
@@ -124,6 +127,16 @@ TEST(SyncData, ListCountsAreBounded) {
       EXPECT_STREQ(ctx->messages[expected - 1].title, "");
     }
   }
+
+  fake::Elements many = {{"s_n", "99999"}};
+  many.resize(SR_REPLY_LIST_MAX + 100, {"s_id", "1"});
+  std::string body = fake::Markup(many);
+  SRNode* doc = srMarkupParse(body.data());
+  ContextPtr ctx = NewContext();
+  srSyncDataRead(ctx.get(), doc, kDataKey);
+  srNodeFree(doc);
+  EXPECT_EQ(ctx->service_count, SR_REPLY_LIST_MAX);
+  EXPECT_EQ(ctx->services[SR_REPLY_LIST_MAX - 1].id, 1);
 }
 
 TEST(SyncData, NewVersionNoticeDescribesTheLastReply) {
