@@ -21,6 +21,22 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapperConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapperConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NRDEnrollmentCPPWrapper)
+# The pkg-config file locates itself, so the package works wherever the tree is installed
+# (`cmake --install --prefix ...` included); absolute install folders are kept as given.
+foreach(kind LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
+    set(QMT_PC_${kind} "${CMAKE_INSTALL_${kind}}")
+  else()
+    set(QMT_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
+  endif()
+endforeach()
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(QMT_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH QMT_PC_UP /pc/${CMAKE_INSTALL_LIBDIR}/pkgconfig /pc)
+  string(REGEX REPLACE "/$" "" QMT_PC_UP "${QMT_PC_UP}")
+  set(QMT_PC_PREFIX "\${pcfiledir}/${QMT_PC_UP}")
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/NRDEnrollmentCPPWrapper.pc.in
   ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapper.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapper.pc

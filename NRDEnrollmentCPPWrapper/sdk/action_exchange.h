@@ -11,6 +11,10 @@
 extern "C" {
 #endif
 
+/* query + name + value, for a value already encoded; consumes query and value (NULL query
+ * starts a new text). */
+char* srQueryItemAdd(char* query, const char* name, char* value);
+
 int32_t srStateCheck(const SRContext* ctx, int32_t want_activated);
 int32_t srActionSetup(SRContext* ctx, const char* mode, const char* extra);
 char* srSetupQueryBuild(SRContext* ctx, const char* mode, const char* extra);

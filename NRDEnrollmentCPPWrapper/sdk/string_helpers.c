@@ -55,6 +55,20 @@ char* srIntToStr(int32_t value) {
   return srStrDup(buffer);
 }
 
+int32_t srAtoi(const char* text) {
+  if (text == NULL) return 0;
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) text++;
+  int negative = *text == '-';
+  if (*text == '-' || *text == '+') text++;
+  int64_t value = 0; /* magnitude, held at one past INT32_MAX once it no longer fits */
+  for (; *text >= '0' && *text <= '9'; text++) {
+    value = value * 10 + (*text - '0');
+    if (value > (int64_t)INT32_MAX + 1) value = (int64_t)INT32_MAX + 1;
+  }
+  if (negative) return (int32_t)-value;
+  return value > INT32_MAX ? INT32_MAX : (int32_t)value;
+}
+
 char* srStrReplaceAll(char* text, const char* needle, const char* replacement) {
   if (text == NULL) return NULL;
   size_t needle_length = needle != NULL ? strlen(needle) : 0;

@@ -16,6 +16,9 @@ char* srStrReplace(char* old_value, char* new_value); /* frees old, returns new 
  * b NULL: a itself (nothing freed, nothing copied). */
 char* srStrConcat(char* a, int32_t free_a, char* b, int32_t free_b);
 char* srIntToStr(int32_t value); /* "%d" */
+/* Reads a decimal as atoi does (leading white space, sign, digits up to the first other
+ * character; 0 when there are none), saturating at the int32 range like the 32-bit atoi. */
+int32_t srAtoi(const char* text);
 /* Replaces every non-overlapping occurrence, left to right; consumes text. */
 char* srStrReplaceAll(char* text, const char* needle, const char* replacement);
 char* srStrReplaceAllCopy(char* text, int32_t free_text, const char* needle, char* replacement,

@@ -10,10 +10,11 @@ extern "C" {
 
 #define SR_OTP_LENGTH 8
 
-uint64_t srSha256Int38(char* text); /* consumes text */
+/* Consumes text. UINT64_MAX (no 38-bit value) when text is NULL or the digest failed. */
+uint64_t srSha256Int38(char* text);
 /* Derives the OTP from k1, defi, the stored service secret (32 hex or "") and the PIN key that
  * decrypts it when defi > 0. Writes 8 characters and a NUL to out; returns 0, or 999 for a
- * format other than "8LC" and "8C" (out untouched). */
+ * format other than "8LC" and "8C" or a failed allocation (out untouched). */
 int32_t srOtpDerive(const char* k1, int32_t defi, const char* format, const char* stored_secret,
                     const char* pin_key, char out[SR_OTP_LENGTH + 1]);
 

@@ -1,0 +1,64 @@
+// The wrapper log: one entry per step, appended to the enrolment log or, once the workstation is
+// enrolled, to the authentication log.
+#include <cstdarg>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "QmtSR.h"
+#include "platform/Platform.h"
+
+namespace SRCppWrap {
+
+namespace {
+
+constexpr const char* kEnrollmentLogPath = "..\\log\\SREnrollmentlog.log";
+constexpr const char* kAuthenticationLogPath = "..\\..\\..\\log\\SRAuthenticationlog.log";
+constexpr const char* kBannerRule = "================================";  // 32 characters
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+void QmtSR::SRWrapperEnrollmentAuthLogEntry(std::string message) {
+  // A log entry that cannot be written is lost silently: the log never stops a workflow.
+  try {
+    char stamp[80];
+    std::size_t stampLength = platform::FormatLocalTime(stamp, sizeof stamp, "\n[%Y-%m-%d.%X] - ");
+
+    std::string header(stamp, stampLength);
+    header += "[pid - ";
+    header += std::to_string(platform::CurrentProcessId());
+    header += "] ";
+    std::string& entry = message.insert(0, header);
+
+    const char* path = enrollmentStatus_ == 1 ? kAuthenticationLogPath : kEnrollmentLogPath;
+    // A stream buffer holding the whole entry makes the close one single append, so entries of
+    // processes sharing the file interleave whole. Declared first: the file closes before it.
+    std::string ioBuffer(entry.size() + 1, '\0');
+    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenShared(path, "ab"));
+    if (!file) return;
+    std::setvbuf(file.get(), ioBuffer.data(), _IOFBF, ioBuffer.size());
+    std::fwrite(entry.data(), 1, entry.size(), file.get());
+  } catch (const std::exception&) {
+  }
+}
+
+void QmtSR::LogLine(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  // vsnprintf never writes past the buffer: a longer line is cut to its first 32767 characters.
+  int length = std::vsnprintf(logBuffer_, sizeof logBuffer_, format, args);
+  va_end(args);
+  if (length < 0) logBuffer_[0] = '\0';  // a format error still leaves a stamped, empty entry
+  SRWrapperEnrollmentAuthLogEntry(logBuffer_);
+}
+
+void QmtSR::LogBanner(const char* title) {
+  LogLine("%s %s %s", kBannerRule, title, kBannerRule);
+}
+
+}  // namespace SRCppWrap

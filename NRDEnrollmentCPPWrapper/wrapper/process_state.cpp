@@ -1,0 +1,48 @@
+// The process-wide values and the contexts the wrapper has handed out. A replaced context is not
+// released while the library is loaded (the host or a transport call may still hold it); every
+// context adopted here is released when the library unloads, so nothing leaks at exit.
+#include <algorithm>
+#include <vector>
+
+#include "sdk/SRSdk.h"
+#include "wrapper/ProcessState.h"
+
+namespace SRCppWrap::detail {
+
+namespace {
+
+struct ProcessValues {
+  ProcessState state;
+  std::vector<SRContext*> adopted;  // every context ever made current, the current one included
+
+  ProcessValues() = default;
+  ProcessValues(const ProcessValues&) = delete;
+  ProcessValues& operator=(const ProcessValues&) = delete;
+  ~ProcessValues() {
+    state.context = nullptr;
+    for (SRContext* ctx : adopted) SRContextFree(ctx);
+  }
+};
+
+// Built on first use and destroyed at unload (static destruction of the library).
+ProcessValues& Values() {
+  static ProcessValues values;
+  return values;
+}
+
+}  // namespace
+
+ProcessState& Process() {
+  return Values().state;
+}
+
+void AdoptContext(SRContext* ctx) {
+  ProcessValues& values = Values();
+  if (ctx != nullptr &&
+      std::find(values.adopted.begin(), values.adopted.end(), ctx) == values.adopted.end()) {
+    values.adopted.push_back(ctx);
+  }
+  values.state.context = ctx;
+}
+
+}  // namespace SRCppWrap::detail

@@ -1,0 +1,86 @@
+# One step of the install test, run with cmake -P:
+#   STEP=install     install the build tree BUILD_DIR into WORK/prefix (from scratch)
+#   STEP=consumer    configure, build and run the consumer in SOURCE_DIR against WORK/prefix,
+#                    finding the library through VIA (package or pkg-config)
+#   STEP=exports     check that the installed shared library exports only SRCppWrap::QmtSR
+# Further inputs: GENERATOR, CXX, CXX_FLAGS (sanitizer flags of the tree), LIBDIR, NM.
+cmake_minimum_required(VERSION 3.25)
+set(prefix "${WORK}/prefix")
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}")
+  endif()
+endfunction()
+
+if(STEP STREQUAL "install")
+  file(REMOVE_RECURSE "${WORK}")
+  run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
+  foreach(file include/NRDEnrollmentCPPWrapper/QmtSR.h include/NRDEnrollmentCPPWrapper/QmtSRExport.h
+               ${LIBDIR}/libNRDEnrollmentCPPWrapper.so ${LIBDIR}/libNRDEnrollmentCPPWrapper.so.1
+               ${LIBDIR}/pkgconfig/NRDEnrollmentCPPWrapper.pc
+               ${LIBDIR}/cmake/NRDEnrollmentCPPWrapper/NRDEnrollmentCPPWrapperConfig.cmake)
+    if(NOT EXISTS "${prefix}/${file}")
+      message(FATAL_ERROR "not installed: ${file}")
+    endif()
+  endforeach()
+
+elseif(STEP STREQUAL "consumer")
+  set(bin "${WORK}/consumer-${VIA}")
+  file(REMOVE_RECURSE "${bin}")
+  set(find_args "")
+  if(VIA STREQUAL "package")
+    set(find_args "-DCMAKE_PREFIX_PATH=${prefix}")
+  else()
+    set(ENV{PKG_CONFIG_PATH} "${prefix}/${LIBDIR}/pkgconfig")
+  endif()
+  run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${bin}" -G "${GENERATOR}" "-DCONSUMER_VIA=${VIA}"
+      "-DCMAKE_CXX_COMPILER=${CXX}" "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
+      "-DCMAKE_EXE_LINKER_FLAGS=${CXX_FLAGS}" ${find_args})
+  run("${CMAKE_COMMAND}" --build "${bin}")
+  # Run where the enrolment log's folder (..\log) exists, and check the entry arrived.
+  file(MAKE_DIRECTORY "${bin}/run/log" "${bin}/run/host")
+  execute_process(COMMAND "${bin}/qmtsr_consumer" WORKING_DIRECTORY "${bin}/run/host"
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "consumer ok")
+    message(FATAL_ERROR "consumer failed (${rc}): ${out}${err}")
+  endif()
+  file(READ "${bin}/run/log/SREnrollmentlog.log" log)
+  if(NOT log MATCHES "^\n\\[[0-9-]+\\.[0-9:]+\\] - \\[pid - [0-9]+\\] Uniquekey: installed-key$")
+    message(FATAL_ERROR "unexpected log from the installed library: '${log}'")
+  endif()
+
+elseif(STEP STREQUAL "exports")
+  file(GLOB libs "${prefix}/${LIBDIR}/libNRDEnrollmentCPPWrapper.so.*.*")
+  if(NOT libs)
+    message(FATAL_ERROR "no installed shared library under ${prefix}/${LIBDIR}")
+  endif()
+  list(GET libs 0 lib)
+  execute_process(COMMAND "${NM}" -D --defined-only -C "${lib}" RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${lib}")
+  endif()
+  string(REPLACE "\n" ";" lines "${out}")
+  set(foreign "")
+  set(own 0)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] (.*)$")
+      set(name "${CMAKE_MATCH_1}")
+      if(name MATCHES "^SRCppWrap::QmtSR::")
+        math(EXPR own "${own} + 1")
+      else()
+        string(APPEND foreign "  ${name}\n")
+      endif()
+    endif()
+  endforeach()
+  if(foreign)
+    message(FATAL_ERROR "symbols outside SRCppWrap::QmtSR exported by ${lib}:\n${foreign}")
+  endif()
+  if(own EQUAL 0)
+    message(FATAL_ERROR "${lib} exports no SRCppWrap::QmtSR member")
+  endif()
+
+else()
+  message(FATAL_ERROR "unknown STEP '${STEP}'")
+endif()

@@ -1,0 +1,20 @@
+// Creates the exported object, configures it and reads the values back. The unique key's log line
+// goes to ..\log\SREnrollmentlog.log relative to the working directory.
+#include <NRDEnrollmentCPPWrapper/QmtSR.h>
+
+#include <cstdio>
+#include <string>
+
+int main() {
+  SRCppWrap::QmtSR sr;
+  sr.Setproxy_user("consumer");
+  sr.Sethttp_port(3128);
+  sr.SetUniquekey("installed-key");
+  if (sr.Getproxy_user() != "consumer" || sr.Gethttp_port() != 3128 ||
+      sr.GetUniquekey() != "installed-key" || sr.GetToolvexPinPath() != "..\\GEN\\ToolvexPin.txt") {
+    std::fprintf(stderr, "configuration values did not come back\n");
+    return 1;
+  }
+  std::puts("consumer ok");
+  return 0;
+}
