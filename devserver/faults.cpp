@@ -82,6 +82,9 @@ std::string faultFromJson(std::string_view json, Fault& fault) {
     }
   }
   if (!haveKind) return "the fault needs a \"kind\"";
+  if (f.kind == FaultKind::Result && f.result.empty()) {
+    return "a result fault needs a text value";
+  }
   if (f.kind == FaultKind::HttpStatus && (f.status < 100 || f.status > 599)) {
     return "an http_status fault needs a numeric value from 100 to 599";
   }

@@ -19,7 +19,10 @@ int main(int argc, char** argv) {
   }
 
   // SIGINT and SIGTERM are taken by one waiting thread, never by a signal handler, so the
-  // server is stopped from ordinary code. Block them before any thread starts.
+  // server is stopped from ordinary code. Block them before any thread starts. A shell
+  // starts background jobs with SIGINT ignored, which would discard it: restore the default.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
@@ -39,9 +42,9 @@ int main(int argc, char** argv) {
                options.db_path.c_str());
 
   std::thread waiter([&server, &stopSignals] {
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    if (signal != 0) server.stop();
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    server.stop();
   });
   server.serve();
   // serve() ends after stop(), or on a listening error; then the waiter still waits. A

@@ -6,7 +6,6 @@
 #include <openssl/rand.h>
 
 #include <cstdio>
-#include <regex>
 #include <stdexcept>
 
 namespace devtest {
@@ -185,18 +184,31 @@ std::string otp(const std::string& k1, int32_t defi, const std::string& secret,
 }
 
 Reply::Reply(const std::string& body) {
-  static const std::regex element(R"(<([A-Za-z0-9_:]+)>([^<]*)</\1>)");
-  for (std::sregex_iterator it(body.begin(), body.end(), element), end; it != end; ++it) {
-    std::string text = (*it)[2];
+  // Child elements written as <name>text</name>; anything else is skipped.
+  size_t pos = 0;
+  while ((pos = body.find('<', pos)) != std::string::npos) {
+    const size_t nameEnd = body.find('>', pos);
+    if (nameEnd == std::string::npos) break;
+    const std::string name = body.substr(pos + 1, nameEnd - pos - 1);
+    const size_t textEnd = body.find('<', nameEnd);
+    if (name.empty() || name.find_first_of("/?! ") != std::string::npos ||
+        textEnd == std::string::npos ||
+        body.compare(textEnd, name.size() + 3, "</" + name + ">") != 0) {
+      pos = nameEnd;
+      continue;
+    }
+    std::string text = body.substr(nameEnd + 1, textEnd - nameEnd - 1);
     for (const auto& [entity, c] : {std::pair<std::string, std::string>{"&lt;", "<"},
                                     {"&gt;", ">"},
                                     {"&quot;", "\""},
                                     {"&apos;", "'"},
                                     {"&amp;", "&"}}) {
-      for (size_t p; (p = text.find(entity)) != std::string::npos;)
+      for (size_t p; (p = text.find(entity)) != std::string::npos;) {
         text.replace(p, entity.size(), c);
+      }
     }
-    elements_[(*it)[1]].push_back(text);
+    elements_[name].push_back(text);
+    pos = textEnd;
   }
 }
 
@@ -326,18 +338,19 @@ Reply secretsFollowUp(Running& server, Device& d, const Reply& finalize, const s
 
 }  // namespace
 
+std::string jsonMember(const std::string& body, const std::string& name) {
+  const std::string key = "\"" + name + "\":\"";
+  const size_t start = body.find(key);
+  if (start == std::string::npos) return "<absent>";
+  const size_t end = body.find('"', start + key.size());
+  return body.substr(start + key.size(), end - start - key.size());
+}
+
 Enrolment enrol(Running& server) {
   const auto res =
       server.put(devserver::kMassEnrolmentPath, R"({"rrdi_code":"R1","secret_code":"s3cr3t"})");
   if (!res || res->status != 200) throw std::runtime_error("enrolment refused");
-  static const std::regex code(R"re("enrolment_code":"([^"]*)")re");
-  static const std::regex login(R"re("login_otp":"([^"]*)")re");
-  std::smatch c;
-  std::smatch l;
-  if (!std::regex_search(res->body, c, code) || !std::regex_search(res->body, l, login)) {
-    throw std::runtime_error("enrolment reply without code: " + res->body);
-  }
-  return Enrolment{c[1], l[1]};
+  return Enrolment{jsonMember(res->body, "enrolment_code"), jsonMember(res->body, "login_otp")};
 }
 
 Reply activateSetup(Running& server, Device& d, const std::string& code) {

@@ -84,6 +84,9 @@ struct Device {
   void readSync(const Reply& reply, const std::string& dataKey);
 };
 
+// The value of a string member of a flat JSON object, "<absent>" when there is none.
+std::string jsonMember(const std::string& body, const std::string& name);
+
 struct Enrolment {
   std::string code;
   std::string login;

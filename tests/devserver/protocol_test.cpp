@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 
 #include <unistd.h>
 
@@ -13,14 +12,9 @@
 namespace {
 
 using devtest::Device;
+using devtest::jsonMember;
 using devtest::Reply;
 using devtest::Running;
-
-std::string jsonMember(const std::string& body, const std::string& name) {
-  std::smatch m;
-  const std::regex member("\"" + name + "\":\"([^\"]*)\"");
-  return std::regex_search(body, m, member) ? std::string(m[1]) : std::string("<absent>");
-}
 
 std::string expectedOtp(Running& server, const Device& d) {
   const auto res = server.get("/control/expected-otp?device=" + devtest::urlEncode(d.id));
