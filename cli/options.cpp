@@ -165,7 +165,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
       return std::nullopt;
     }
     if (!flag->store(options, value)) {
-      error = "invalid value '" + value + "' for " + arg;
+      error = "invalid value '" + value;
+      error += "' for " + arg;
       return std::nullopt;
     }
   }

@@ -47,8 +47,11 @@ std::string EnrollmentStatusContent(const std::string& loginOtp, const std::stri
 
 }  // namespace
 
+// The exported interface takes its strings by value.
+// NOLINTBEGIN(performance-unnecessary-value-param)
 int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMessage,
                              std::string userName, std::string password, bool& reached) {
+  // NOLINTEND(performance-unnecessary-value-param)
   // Every path but an activation failure ends here; a confirmed enrolment switches the object
   // to the authentication log after this last enrolment line.
   const auto ended = [this](int result) {

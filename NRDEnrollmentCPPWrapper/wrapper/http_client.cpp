@@ -89,6 +89,8 @@ size_t AppendToReceiveBuffer(char* data, size_t size, size_t count, void* userda
 
 }  // namespace
 
+// The exported interface takes its strings by value.
+// NOLINTBEGIN(performance-unnecessary-value-param)
 long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string& reply) {
   detail::Process().proxyAddress = httpAddress_;
   detail::Process().proxyPort = httpPort_;
@@ -101,6 +103,7 @@ long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string userN
   detail::Process().proxyPort = httpPort_;
   return PutJson(url, body, &userName, &password, reply);
 }
+// NOLINTEND(performance-unnecessary-value-param)
 
 namespace detail {
 
