@@ -103,6 +103,13 @@ void PrintTo(const FaultCase& c, std::ostream* os) {
 constexpr char kEnded[] =
     "================================ Enrollment Process Ended "
     "================================";
+// This one banner has a shorter rule after its title.
+constexpr char kStartFailed[] =
+    "================================ Enrollment Process Ended with SRActivationStart failure "
+    "==================";
+constexpr char kFinalizeFailed[] =
+    "================================ Enrollment Process Ended with SRActivationFinalize "
+    "failure ================================";
 
 class EnrollmentFaultTest : public WorkflowTest, public testing::WithParamInterface<FaultCase> {};
 
@@ -138,37 +145,22 @@ INSTANTIATE_TEST_SUITE_P(
             false, false, true, kEnded, "The response from Sentrel Code and OTP url is: 500"},
         FaultCase{"CodeAndOtpGarbage",
                   R"({"kind":"garbage","target":"backend","path":"enrollmentinit"})", 999, true,
-                  true, true,
-                  "================================ Enrollment Process Ended with "
-                  "SRActivationStart failure ==================",
-                  "SRActivationStart(mVault object, ) returned: 999"},
+                  true, true, kStartFailed, "SRActivationStart(mVault object, ) returned: 999"},
         FaultCase{
             "ActivationCodeRefused",
             R"({"kind":"result","value":"NOK:CODE","target":"srws","action":"ActionSetup","mode":"activate"})",
-            2, true, true, true,
-            "================================ Enrollment Process Ended with "
-            "SRActivationStart failure ==================",
-            "SRActivationStart() failed with Error code: 2"},
+            2, true, true, true, kStartFailed, "SRActivationStart() failed with Error code: 2"},
         FaultCase{"ActivationEmptyBody",
                   R"({"kind":"empty","target":"srws","action":"ActionSetup","mode":"activate"})", 1,
-                  true, true, true,
-                  "================================ Enrollment Process Ended with "
-                  "SRActivationStart failure ==================",
-                  "SRActivationStart() failed with Error code: 1"},
+                  true, true, true, kStartFailed, "SRActivationStart() failed with Error code: 1"},
         FaultCase{
             "FinalizeBlocked",
             R"({"kind":"result","value":"OK:BLOCKED","target":"srws","action":"ActionFinalize","mode":"activate"})",
-            7, true, true, true,
-            "================================ Enrollment Process Ended with "
-            "SRActivationFinalize failure ================================",
-            "SRActivationFinalize failed with error code 7"},
+            7, true, true, true, kFinalizeFailed, "SRActivationFinalize failed with error code 7"},
         FaultCase{
             "FinalizeGarbage",
             R"({"kind":"garbage","target":"srws","action":"ActionFinalize","mode":"activate"})", 1,
-            true, true, true,
-            "================================ Enrollment Process Ended with "
-            "SRActivationFinalize failure ================================",
-            "SRActivationFinalize failed with error code 1"},
+            true, true, true, kFinalizeFailed, "SRActivationFinalize failed with error code 1"},
         FaultCase{"NoOtp",
                   R"({"kind":"empty","target":"srws","action":"ActionSetup","mode":"otp"})", 200,
                   true, true, true, kEnded, "OTP value is empty"},
