@@ -1,0 +1,34 @@
+// The control endpoint: arms faults, changes settings at run time and shows what the service
+// knows, for tests and demos. Served to loopback clients only.
+#pragma once
+
+#include <string>
+
+#include "answer.h"
+#include "faults.h"
+#include "settings.h"
+#include "store.h"
+
+namespace devserver {
+
+class Control {
+ public:
+  Control(Store& store, Settings& settings, FaultBoard& faults)
+      : store_(store), settings_(settings), faults_(faults) {}
+
+  Answer armFault(const std::string& body);
+  Answer listFaults() const;
+  Answer clearFaults();
+  Answer showSettings() const;
+  Answer changeSettings(const std::string& body);
+  Answer listDevices();
+  // The OTP the device's last OTP exchange expects, without spending it.
+  Answer showExpectedOtp(const std::string& deviceId);
+
+ private:
+  Store& store_;
+  Settings& settings_;
+  FaultBoard& faults_;
+};
+
+}  // namespace devserver

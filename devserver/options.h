@@ -1,0 +1,23 @@
+// Command-line options of sentrel-devserver.
+#pragma once
+
+#include <string>
+
+namespace devserver {
+
+struct ServerOptions {
+  int port = 8080;  // 0: any free port
+  std::string db_path = "sentrel-devserver.db";
+  std::string cert_path;  // with key_path: HTTPS instead of plain HTTP
+  std::string key_path;
+  std::string config_path;  // JSON settings applied over the defaults at start
+  int key_bits = 1024;      // size of the RSA keys made at the first start
+  bool log_requests = true;
+};
+
+// Reads argv into options. Returns "" or an error text; help is set for --help.
+std::string parseOptions(int argc, const char* const* argv, ServerOptions& options, bool& help);
+
+std::string usageText();
+
+}  // namespace devserver
