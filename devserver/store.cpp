@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <sstream>
-#include <utility>
 
 namespace devserver {
 
