@@ -149,13 +149,15 @@ const ServiceEntry* Settings::findService(int32_t id) const {
 
 Settings defaultSettings(int64_t now) {
   Settings s;
+  // Service names and message texts end up in the device's seed, and the host reads its seed
+  // file only up to the first white space: the defaults keep them to one word each.
   s.services = {
-      {1, "Toolvex login", "toolvex", "1", "", 1, "", ""},
-      {2, "Workshop portal", "portal", "1", "", 1, "http://127.0.0.1/portal", ""},
+      {1, "Toolvex_login", "toolvex", "1", "", 1, "", ""},
+      {2, "Workshop_portal", "portal", "1", "", 1, "http://127.0.0.1/portal", ""},
   };
   s.messages = {
-      {1, "Welcome", "This workstation is enrolled with the development service.", 0},
-      {2, "Terms of use", "Please acknowledge the terms of use of the workshop tools.", 2},
+      {1, "Welcome", "Enrolled_with_the_development_service", 0},
+      {2, "Terms_of_use", "Please_acknowledge_the_terms_of_use", 2},
   };
   s.tsync = now;
   return s;

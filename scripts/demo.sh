@@ -13,20 +13,7 @@ run="$root/demo-run"
 rm -rf "$run"
 mkdir -p "$run/server"
 
-# The wrapper reads the seed file up to its first white space, and the seed carries service
-# names and message texts as the service sends them: the demo's service keeps them to one word.
-cat >"$run/server/settings.json" <<'JSON'
-{
-  "services": [
-    {"id": 1, "name": "Toolvex_login", "icon": "toolvex", "secure": "1", "connected": 1}
-  ],
-  "messages": [
-    {"id": 1, "title": "Welcome", "content": "Enrolled_with_the_demo_service", "ack": 0}
-  ]
-}
-JSON
-
-"$server_bin" --port 0 --db "$run/server/sentrel.db" --config "$run/server/settings.json" \
+"$server_bin" --port 0 --db "$run/server/sentrel.db" \
   >"$run/server/port" 2>"$run/server/requests.log" &
 server_pid=$!
 stop_server() {
