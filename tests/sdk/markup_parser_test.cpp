@@ -10,6 +10,7 @@
 #include "sdk/markup_parser.h"
 #include "sdk/string_helpers.h"
 #include "sdk/ws_exchange.h"
+#include "support/naive_entities.h"
 
 namespace {
 
@@ -176,38 +177,6 @@ TEST(EntitiesDecode, Table) {
   for (const Case& c : cases) EXPECT_EQ(Decode(c.in), c.out) << c.in;
 }
 
-// Literal renderings of the documented passes: search from the beginning after every
-// replacement. Quadratic, used to check the linear passes on generated texts.
-std::string NaiveEntity(std::string text, const std::string& entity, const std::string& with) {
-  for (size_t at; (at = text.find(entity)) != std::string::npos;)
-    text = text.substr(0, at) + with + text.substr(at + entity.size());
-  return text;
-}
-
-std::string NaiveRefs(std::string text, const std::string& prefix, bool hex) {
-  for (;;) {
-    size_t at = text.find(prefix);
-    if (at == std::string::npos) return text;
-    size_t semicolon = text.find(';', at);
-    if (semicolon == std::string::npos) return text;
-    std::string digits = text.substr(at + prefix.size());
-    uint32_t value = hex ? srHexValue(digits.c_str()) : (uint32_t)srAtoi(digits.c_str());
-    char byte = (char)(value & 0xFF);
-    if (byte == 0) return text.substr(0, at);
-    text = text.substr(0, at) + byte + text.substr(semicolon + 1);
-  }
-}
-
-std::string NaiveDecode(std::string text) {
-  text = NaiveEntity(text, "&lt;", "<");
-  text = NaiveEntity(text, "&gt;", ">");
-  text = NaiveEntity(text, "&amp;", "&");
-  text = NaiveEntity(text, "&quot;", "\"");
-  text = NaiveEntity(text, "&apos;", "'");
-  text = NaiveRefs(text, "&#x", true);
-  return NaiveRefs(text, "&#", false);
-}
-
 TEST(EntitiesDecode, MatchesRestartingPassesOnGeneratedTexts) {
   // Fragments that readily combine into entities and references, including ones that yield
   // "&" (26, 38), "#" (23, 35) and "x" (78, 120).
@@ -220,7 +189,7 @@ TEST(EntitiesDecode, MatchesRestartingPassesOnGeneratedTexts) {
   for (int round = 0; round < 20000; round++) {
     std::string text;
     for (int n = length(random); n > 0; n--) text += pieces[pick(random)];
-    ASSERT_EQ(Decode(text), NaiveDecode(text)) << text;
+    ASSERT_EQ(Decode(text), naive::Decode(text)) << text;
   }
 }
 
