@@ -15,6 +15,7 @@
 #include "sdk/crypto/keyed.h"
 #include "sdk/crypto/otp_derivation.h"
 #include "support/rsa_test_keys.h"
+#include "timing_reporter.h"
 
 namespace {
 
@@ -91,28 +92,12 @@ void OtpDerive(benchmark::State& state) {
 }
 BENCHMARK(OtpDerive)->Unit(benchmark::kMicrosecond);
 
-// Console output as usual, remembering each benchmark's CPU time per iteration.
-class RecordingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) cpu_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Cpu(const std::string& name) const {
-    auto it = cpu_.find(name);
-    return it != cpu_.end() ? it->second : 0.0;
-  }
-
- private:
-  std::map<std::string, double> cpu_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RecordingReporter reporter;
+  TimingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   double ours = reporter.Cpu("RsaRecoverBlock");

@@ -22,6 +22,7 @@
 #include "QmtSR.h"
 #include "sdk/SRSdk.h"
 #include "server.h"
+#include "timing_reporter.h"
 #include "wrapper/ProcessState.h"
 #include "wrapper/http_transport.h"
 
@@ -161,29 +162,6 @@ void BM_BareTwoGets(benchmark::State& state) {
 }
 BENCHMARK(BM_BareTwoGets)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// Prints as usual and remembers each benchmark's real time per iteration for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "mean") {
-        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void PrintRatio(std::ostream& out) const {
-    const auto otp = times_.find("BM_GetOTPforAuthentication");
-    const auto bare = times_.find("BM_BareTwoGets");
-    if (otp == times_.end() || bare == times_.end() || bare->second <= 0) return;
-    out << "Login OTP: real time ratio GetOTPforAuthentication / bare two GETs = "
-        << otp->second / bare->second << "\n";
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,11 +185,15 @@ int main(int argc, char** argv) {
     Finish(bench);
     return 1;
   }
-  RatioReporter reporter;
+  TimingReporter reporter;
   reporter.SetOutputStream(&report);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  reporter.PrintRatio(report);
+  const double otp = reporter.Real("BM_GetOTPforAuthentication");
+  const double bare = reporter.Real("BM_BareTwoGets");
+  if (otp > 0 && bare > 0)
+    report << "Login OTP: real time ratio GetOTPforAuthentication / bare two GETs = " << otp / bare
+           << "\n";
   Finish(bench);
   return 0;
 }

@@ -14,6 +14,7 @@
 
 #include "sdk/markup_parser.h"
 #include "sdk/ws_exchange.h"
+#include "timing_reporter.h"
 
 namespace {
 
@@ -116,36 +117,25 @@ void BM_PugixmlEntityHeavy1MB(benchmark::State& state) {
 }
 BENCHMARK(BM_PugixmlEntityHeavy1MB)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and remembers each benchmark's time per iteration for the closing ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "mean")
-        times_[run.run_name.function_name] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void PrintRatio(const char* ours, const char* theirs, const char* what) const {
-    auto a = times_.find(ours);
-    auto b = times_.find(theirs);
-    if (a == times_.end() || b == times_.end() || b->second <= 0) return;
-    printf("%s: CPU time ratio ours / pugixml = %.2f\n", what, a->second / b->second);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  TimingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  reporter.PrintRatio("BM_OursEntityHeavy1MB", "BM_PugixmlEntityHeavy1MB",
-                      "Entity-heavy 1 MB body");
-  reporter.PrintRatio("BM_OursRealisticReply", "BM_PugixmlRealisticReply", "Realistic reply");
+  const struct {
+    const char* ours;
+    const char* theirs;
+    const char* what;
+  } pairs[] = {{"BM_OursEntityHeavy1MB", "BM_PugixmlEntityHeavy1MB", "Entity-heavy 1 MB body"},
+               {"BM_OursRealisticReply", "BM_PugixmlRealisticReply", "Realistic reply"}};
+  for (const auto& pair : pairs) {
+    double ours = reporter.Cpu(pair.ours);
+    double theirs = reporter.Cpu(pair.theirs);
+    if (ours > 0 && theirs > 0)
+      printf("%s: CPU time ratio ours / pugixml = %.2f\n", pair.what, ours / theirs);
+  }
   return 0;
 }
