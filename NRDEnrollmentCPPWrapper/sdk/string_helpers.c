@@ -111,7 +111,7 @@ char* srStrReplaceAll(char* text, const char* needle, const char* replacement) {
     out += with_length;
     from = at + needle_length;
   }
-  strcpy(out, from);
+  memcpy(out, from, strlen(from) + 1);
   free(text);
   return result;
 }

@@ -48,7 +48,7 @@ void QmtSR::SRWrapperEnrollmentAuthLogEntry(std::string message) {
 }
 
 void QmtSR::LogLine(const char* format, ...) {
-  std::va_list args;
+  va_list args;
   va_start(args, format);
   // vsnprintf never writes past the buffer: a longer line is cut to its first 32767 characters.
   int length = std::vsnprintf(logBuffer_, sizeof logBuffer_, format, args);
