@@ -58,7 +58,7 @@ std::optional<Bytes> aesEcb(const Bytes& key, const Bytes& data, bool encrypt) {
       EVP_CipherFinal_ex(ctx.get(), out.data() + written, &tail) != 1) {
     return std::nullopt;
   }
-  out.resize(static_cast<size_t>(written + tail));
+  out.resize(static_cast<size_t>(written) + static_cast<size_t>(tail));
   return out;
 }
 

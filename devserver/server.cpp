@@ -179,7 +179,7 @@ void DevServer::addRoutes() {
     }
   });
   http_->set_exception_handler(
-      [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+      [](const httplib::Request&, httplib::Response& res, const std::exception_ptr&) {
         res.status = 500;
         res.set_content("internal error\n", "text/plain");
         tNote.result = "internal error";
