@@ -10,6 +10,7 @@
 #include "sdk/crypto/keyed.h"
 #include "sdk/string_helpers.h"
 #include "support/rsa_test_keys.h"
+#include "support/sdk_handles.h"
 
 namespace {
 
@@ -39,14 +40,6 @@ TEST(Sha256Hex, NullTextIsAFailedInputNotTheEmptyDigest) {
   EXPECT_EQ(Take(srSha256Hex32(nullptr)), "");
 }
 
-struct ContextDeleter {
-  void operator()(SRContext* ctx) const { SRContextFree(ctx); }
-};
-
-int32_t NoTransport(const char*, int32_t, void*) {
-  return 0;
-}
-
 class PinKey : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -64,7 +57,7 @@ class PinKey : public ::testing::Test {
         .substr(0, 32);
   }
 
-  std::unique_ptr<SRContext, ContextDeleter> ctx_;
+  ContextPtr ctx_;
 };
 
 TEST_F(PinKey, IsTheDigestOfPinSemicolonIdentity) {

@@ -10,15 +10,7 @@
 #include "fake_service.h"
 #include "sdk/SRSdk.h"
 #include "sdk/markup_parser.h"
-
-struct ContextDeleter {
-  void operator()(SRContext* ctx) const { SRContextFree(ctx); }
-};
-using ContextPtr = std::unique_ptr<SRContext, ContextDeleter>;
-
-inline int32_t NoTransport(const char*, int32_t, void*) {
-  return 0;
-}
+#include "support/sdk_handles.h"
 
 inline ContextPtr NewContext() {
   return ContextPtr(SRInit(0, "serial", "key", NoTransport, nullptr));

@@ -7,17 +7,9 @@
 
 #include "sdk/SRSdk.h"
 #include "sdk/context.h"
+#include "support/sdk_handles.h"
 
 namespace {
-
-struct ContextDeleter {
-  void operator()(SRContext* ctx) const { SRContextFree(ctx); }
-};
-using ContextPtr = std::unique_ptr<SRContext, ContextDeleter>;
-
-int32_t NoTransport(const char*, int32_t, void*) {
-  return 0;
-}
 
 TEST(SRInit, DefaultsAndCuts) {
   std::string serial(100, 'S');

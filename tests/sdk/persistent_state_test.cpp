@@ -10,17 +10,9 @@
 #include "sdk/context.h"
 #include "sdk/persistent_state.h"
 #include "sdk/string_helpers.h"
+#include "support/sdk_handles.h"
 
 namespace {
-
-struct ContextDeleter {
-  void operator()(SRContext* ctx) const { SRContextFree(ctx); }
-};
-using ContextPtr = std::unique_ptr<SRContext, ContextDeleter>;
-
-int32_t NoTransport(const char*, int32_t, void*) {
-  return 0;
-}
 
 ContextPtr NewContext() {
   return ContextPtr(SRInit(0, "serial", "key", NoTransport, nullptr));

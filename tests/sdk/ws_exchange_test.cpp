@@ -10,17 +10,9 @@
 #include "sdk/context.h"
 #include "sdk/string_helpers.h"
 #include "sdk/ws_exchange.h"
+#include "support/sdk_handles.h"
 
 namespace {
-
-struct ContextDeleter {
-  void operator()(SRContext* ctx) const { SRContextFree(ctx); }
-};
-using ContextPtr = std::unique_ptr<SRContext, ContextDeleter>;
-struct NodeDeleter {
-  void operator()(SRNode* node) const { srNodeFree(node); }
-};
-using NodePtr = std::unique_ptr<SRNode, NodeDeleter>;
 
 // A host transport that records every call and answers with the next queued body. A queued
 // nullptr means "hand nothing back" (the host never calls SRWsResponseSet).

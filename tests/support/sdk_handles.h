@@ -1,0 +1,25 @@
+// Owning handles for SDK records in tests, and a transport that never answers.
+#ifndef NRD_TESTS_SUPPORT_SDK_HANDLES_H
+#define NRD_TESTS_SUPPORT_SDK_HANDLES_H
+
+#include <cstdint>
+#include <memory>
+
+#include "sdk/SRSdk.h"
+#include "sdk/markup_parser.h"
+
+struct ContextDeleter {
+  void operator()(SRContext* ctx) const { SRContextFree(ctx); }
+};
+using ContextPtr = std::unique_ptr<SRContext, ContextDeleter>;
+
+struct NodeDeleter {
+  void operator()(SRNode* node) const { srNodeFree(node); }
+};
+using NodePtr = std::unique_ptr<SRNode, NodeDeleter>;
+
+inline int32_t NoTransport(const char*, int32_t, void*) {
+  return 0;
+}
+
+#endif
