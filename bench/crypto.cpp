@@ -20,43 +20,40 @@
 namespace {
 
 using rsa_test::Bytes;
-using rsa_test::RsaTestKey;
-
-const RsaTestKey& Key() {
-  static const RsaTestKey key(1024);
-  return key;
-}
 
 const Bytes& ServiceBlock() {
-  static const Bytes block = Key().ServiceBlock(Bytes(62, 0x5a));
+  static const Bytes block = rsa_test::SharedKey1024().ServiceBlock(Bytes(62, 0x5a));
   return block;
 }
 
 void RsaEncryptHex(benchmark::State& state) {
   for (auto _ : state) {
-    std::free(srRsaEncryptHex("00112233445566778899aabbccddeeff", Key().ModulusHex().c_str()));
+    std::free(srRsaEncryptHex("00112233445566778899aabbccddeeff",
+                              rsa_test::SharedKey1024().ModulusHex().c_str()));
   }
 }
 BENCHMARK(RsaEncryptHex)->Unit(benchmark::kMicrosecond);
 
 void RsaRecoverHex(benchmark::State& state) {
   const std::string hex = rsa_test::ToHex(ServiceBlock());
-  for (auto _ : state) std::free(srRsaRecoverHex(hex.c_str(), Key().ModulusHex().c_str()));
+  for (auto _ : state)
+    std::free(srRsaRecoverHex(hex.c_str(), rsa_test::SharedKey1024().ModulusHex().c_str()));
 }
 BENCHMARK(RsaRecoverHex)->Unit(benchmark::kMicrosecond);
 
 void RsaRecoverBlock(benchmark::State& state) {
   unsigned char out[62];
   for (auto _ : state) {
-    benchmark::DoNotOptimize(srRsaRecover(Key().ModulusHex().c_str(), SR_RSA_EXPONENT_HEX,
-                                          ServiceBlock().data(), 128, out));
+    benchmark::DoNotOptimize(srRsaRecover(rsa_test::SharedKey1024().ModulusHex().c_str(),
+                                          SR_RSA_EXPONENT_HEX, ServiceBlock().data(), 128, out));
   }
 }
 BENCHMARK(RsaRecoverBlock)->Unit(benchmark::kMicrosecond);
 
 void OpenSslRawPublic(benchmark::State& state) {
   std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
-      EVP_PKEY_CTX_new_from_pkey(nullptr, Key().Key(), nullptr), EVP_PKEY_CTX_free);
+      EVP_PKEY_CTX_new_from_pkey(nullptr, rsa_test::SharedKey1024().Key(), nullptr),
+      EVP_PKEY_CTX_free);
   if (!ctx || EVP_PKEY_encrypt_init(ctx.get()) != 1 ||
       EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING) != 1) {
     state.SkipWithError("OpenSSL context");

@@ -17,11 +17,6 @@ using rsa_test::FromHex;
 using rsa_test::RsaTestKey;
 using rsa_test::ToHex;
 
-const RsaTestKey& Key1024() {
-  static const RsaTestKey key(1024);
-  return key;
-}
-
 // Splits hex ciphertext into k-byte blocks and decrypts each with OpenSSL; the messages are
 // concatenated. Fails the test on a block OpenSSL refuses.
 Bytes OpenSslDecryptAll(const RsaTestKey& key, const std::string& hex,
@@ -43,9 +38,10 @@ Bytes OpenSslDecryptAll(const RsaTestKey& key, const std::string& hex,
 
 TEST(RsaEncrypt, SixteenByteKeyIsOneBlockOpenSslDecrypts) {
   const std::string pin_key = "00112233445566778899aabbccddeeff";
-  std::string cipher = Take(srRsaEncryptHex(pin_key.c_str(), Key1024().ModulusHex().c_str()));
+  std::string cipher =
+      Take(srRsaEncryptHex(pin_key.c_str(), rsa_test::SharedKey1024().ModulusHex().c_str()));
   ASSERT_EQ(cipher.size(), 256u);
-  EXPECT_EQ(ToHex(OpenSslDecryptAll(Key1024(), cipher)), pin_key);
+  EXPECT_EQ(ToHex(OpenSslDecryptAll(rsa_test::SharedKey1024(), cipher)), pin_key);
 }
 
 TEST(RsaEncrypt, DataIsCutIntoBlocksOfKMinus66Bytes) {
@@ -58,17 +54,18 @@ TEST(RsaEncrypt, DataIsCutIntoBlocksOfKMinus66Bytes) {
   for (const auto& c : cases) {
     std::string text;
     for (size_t i = 0; i < c.length; i++) text.push_back(static_cast<char>('A' + i % 26));
-    std::string cipher = Take(srRsaEncryptText(text.c_str(), Key1024().ModulusHex().c_str()));
+    std::string cipher =
+        Take(srRsaEncryptText(text.c_str(), rsa_test::SharedKey1024().ModulusHex().c_str()));
     EXPECT_EQ(cipher.size(), c.pieces.size() * 256) << c.length;
     std::vector<size_t> sizes;
-    Bytes plain = OpenSslDecryptAll(Key1024(), cipher, &sizes);
+    Bytes plain = OpenSslDecryptAll(rsa_test::SharedKey1024(), cipher, &sizes);
     EXPECT_EQ(std::string(plain.begin(), plain.end()), text) << c.length;
     EXPECT_EQ(sizes, c.pieces) << c.length;
   }
 }
 
 TEST(RsaEncrypt, OtherModulusForms) {
-  const RsaTestKey& key = Key1024();
+  const RsaTestKey& key = rsa_test::SharedKey1024();
   std::string upper = key.ModulusHex();
   for (char& c : upper) c = static_cast<char>(toupper(c));
   for (const std::string& modulus : {upper, "0000" + key.ModulusHex()}) {
@@ -104,7 +101,7 @@ TEST(RsaEncrypt, ModuliFrom67BytesUpTo4096Bits) {
 
 TEST(RsaEncrypt, UnusableInputGivesEmptyTextWithoutDrawingRandomBytes) {
   CountingRandomSource source;
-  const std::string& modulus = Key1024().ModulusHex();
+  const std::string& modulus = rsa_test::SharedKey1024().ModulusHex();
   const std::string too_short = "c" + std::string(131, 'f');  // 66 bytes: no room for a message
   const struct {
     const char* data;
@@ -126,7 +123,7 @@ TEST(RsaEncrypt, UnusableInputGivesEmptyTextWithoutDrawingRandomBytes) {
 }
 
 TEST(RsaEncrypt, EachBlockDrawsItsSeedFromTheRandomSource) {
-  const RsaTestKey& key = Key1024();
+  const RsaTestKey& key = rsa_test::SharedKey1024();
   std::string first, second;
   {
     CountingRandomSource source(0x40);
@@ -152,7 +149,7 @@ TEST(RsaEncrypt, EachBlockDrawsItsSeedFromTheRandomSource) {
 }
 
 TEST(RsaProcess, SizeQueries) {
-  const std::string& modulus = Key1024().ModulusHex();
+  const std::string& modulus = rsa_test::SharedKey1024().ModulusHex();
   Bytes in(400, 1);
   EXPECT_EQ(srRsaEncrypt(modulus.c_str(), SR_RSA_EXPONENT_HEX, in.data(), 200, nullptr), 512);
   EXPECT_EQ(srRsaEncrypt(modulus.c_str(), SR_RSA_EXPONENT_HEX, in.data(), 62, nullptr), 128);

@@ -15,12 +15,7 @@ using rsa_test::Bytes;
 using rsa_test::RsaTestKey;
 using rsa_test::ToHex;
 
-const RsaTestKey& Key1024() {
-  static const RsaTestKey key(1024);
-  return key;
-}
-
-std::string Recover(const Bytes& cipher, const RsaTestKey& key = Key1024()) {
+std::string Recover(const Bytes& cipher, const RsaTestKey& key = rsa_test::SharedKey1024()) {
   return Take(srRsaRecoverHex(ToHex(cipher).c_str(), key.ModulusHex().c_str()));
 }
 
@@ -43,7 +38,7 @@ const Bytes kEmptyLabelHash = rsa_test::Sha256({});
 TEST(RsaRecover, OpenSslEncodedBlocks) {
   for (size_t length : {1u, 16u, 61u, 62u}) {
     Bytes message = Pattern(length, static_cast<unsigned char>(length));
-    EXPECT_EQ(Recover(Key1024().ServiceBlock(message)), ToHex(message)) << length;
+    EXPECT_EQ(Recover(rsa_test::SharedKey1024().ServiceBlock(message)), ToHex(message)) << length;
   }
 }
 
@@ -52,7 +47,7 @@ TEST(RsaRecover, BlocksAreConcatenatedInOrder) {
   Bytes a = Pattern(62, 0x10), b = Pattern(62, 0x80), c = Pattern(5, 0xf0);
   Bytes cipher;
   for (const Bytes& m : {a, Bytes{}, b, c}) {
-    Bytes block = Key1024().ServiceBlock(m);
+    Bytes block = rsa_test::SharedKey1024().ServiceBlock(m);
     cipher.insert(cipher.end(), block.begin(), block.end());
   }
   EXPECT_EQ(Recover(cipher), ToHex(a) + ToHex(b) + ToHex(c));
@@ -71,7 +66,7 @@ TEST(RsaRecover, LenientChecksAcceptNonZeroPaddingAndTopByte) {
   Bytes ps = Pattern(50, 0x02);  // 0x02..0x33: no 0x01 among them
   ps.push_back(0x01);
   Bytes block = rsa_test::OaepBlock(seed, DataBlock(kEmptyLabelHash, ps, message));
-  EXPECT_EQ(Recover(Key1024().PrivateRaw(block)), ToHex(message));
+  EXPECT_EQ(Recover(rsa_test::SharedKey1024().PrivateRaw(block)), ToHex(message));
 
   // The first 0x01 after the label hash separates; later ones belong to the message.
   Bytes early(51, 0x00);
@@ -79,19 +74,19 @@ TEST(RsaRecover, LenientChecksAcceptNonZeroPaddingAndTopByte) {
   Bytes expected(early.begin() + 4, early.end());
   expected.insert(expected.end(), message.begin(), message.end());
   block = rsa_test::OaepBlock(seed, DataBlock(kEmptyLabelHash, early, message));
-  EXPECT_EQ(Recover(Key1024().PrivateRaw(block)), ToHex(expected));
+  EXPECT_EQ(Recover(rsa_test::SharedKey1024().PrivateRaw(block)), ToHex(expected));
 
   // The top byte is not examined (0x01 keeps the block below any 1024-bit modulus).
   Bytes zeros(50, 0x00);
   zeros.push_back(0x01);
   block = rsa_test::OaepBlock(seed, DataBlock(kEmptyLabelHash, zeros, message));
   block[0] = 0x01;
-  EXPECT_EQ(Recover(Key1024().PrivateRaw(block)), ToHex(message));
+  EXPECT_EQ(Recover(rsa_test::SharedKey1024().PrivateRaw(block)), ToHex(message));
 }
 
 TEST(RsaRecover, InvalidBlocksGiveEmptyText) {
   const Bytes seed = Pattern(32, 0x21);
-  const Bytes good = Key1024().ServiceBlock(Pattern(8, 1));
+  const Bytes good = rsa_test::SharedKey1024().ServiceBlock(Pattern(8, 1));
   Bytes no_separator(63, 0x00);
   no_separator.back() = 0x02;
   Bytes wrong_hash = kEmptyLabelHash;
@@ -103,15 +98,16 @@ TEST(RsaRecover, InvalidBlocksGiveEmptyText) {
     const char* what;
     Bytes cipher;
   } cases[] = {
-      {"label hash of a non-empty label", Key1024().ServiceBlock(Pattern(8, 1), {'x'})},
-      {"no 0x01 after the label hash", Key1024().PrivateRaw(rsa_test::OaepBlock(
+      {"label hash of a non-empty label",
+       rsa_test::SharedKey1024().ServiceBlock(Pattern(8, 1), {'x'})},
+      {"no 0x01 after the label hash", rsa_test::SharedKey1024().PrivateRaw(rsa_test::OaepBlock(
                                            seed, DataBlock(kEmptyLabelHash, no_separator, {})))},
-      {"label hash off by one bit", Key1024().PrivateRaw(rsa_test::OaepBlock(
+      {"label hash off by one bit", rsa_test::SharedKey1024().PrivateRaw(rsa_test::OaepBlock(
                                         seed, DataBlock(wrong_hash, separator, Pattern(12, 0))))},
       {"a good block followed by a bad one",
        [&] {
          Bytes both = good;
-         Bytes bad = Key1024().ServiceBlock(Pattern(8, 1), {'x'});
+         Bytes bad = rsa_test::SharedKey1024().ServiceBlock(Pattern(8, 1), {'x'});
          both.insert(both.end(), bad.begin(), bad.end());
          return both;
        }()},
@@ -127,7 +123,7 @@ TEST(RsaRecover, InvalidBlocksGiveEmptyText) {
 }
 
 TEST(RsaRecover, UnusableTextsGiveEmptyText) {
-  const RsaTestKey& key = Key1024();
+  const RsaTestKey& key = rsa_test::SharedKey1024();
   std::string good = ToHex(key.ServiceBlock(Pattern(8, 1)));
   // An odd digit more stands for a byte past the whole blocks.
   EXPECT_EQ(Take(srRsaRecoverHex((good + "7").c_str(), key.ModulusHex().c_str())), "");

@@ -194,6 +194,12 @@ class RsaTestKey {
   std::string modulus_hex_;
 };
 
+// One 1024-bit key per process: generating keys is the slow part of a test run.
+inline const RsaTestKey& SharedKey1024() {
+  static const RsaTestKey key(1024);
+  return key;
+}
+
 }  // namespace rsa_test
 
 #endif
