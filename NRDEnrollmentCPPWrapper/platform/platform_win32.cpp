@@ -8,6 +8,7 @@
 #include <time.h>
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "platform/Platform.h"

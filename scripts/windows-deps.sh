@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Builds the library's Windows dependencies for one architecture from Debian's own source
+# packages: OpenSSL libcrypto (static, only what the library uses), libcurl (static, Schannel
+# TLS, no OpenSSL), GoogleTest and the header-only cpp-httplib for the tests.
+# Usage: scripts/windows-deps.sh x86_64|i686
+# The result lives outside the tree, in $QMT_WINDOWS_DEPS_CACHE (default ~/.cache/qmt-windows-deps),
+# in a folder named after the architecture and the package versions; a complete folder is
+# reused as it is. Prints that folder (the prefix to build against) on its last line.
+set -euo pipefail
+arch="${1:?usage: windows-deps.sh x86_64|i686}"
+case "$arch" in
+  x86_64) openssl_target=mingw64 ;;
+  i686) openssl_target=mingw ;;
+  *) echo "unknown architecture: $arch" >&2; exit 2 ;;
+esac
+host="$arch-w64-mingw32"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-windows-toolchain.sh"
+
+# Debian's archive may list a source version that it no longer serves (a security update
+# replaced by a newer one): try the versions apt knows, newest first.
+versions_of() { apt-cache showsrc "$1" | awk '/^Version:/ { print $2 }' | sort -Vru; }
+cache="${QMT_WINDOWS_DEPS_CACHE:-$HOME/.cache/qmt-windows-deps}"
+packages=(openssl curl googletest cpp-httplib)
+
+# Reuse a complete build whose versions (listed in its .complete) are all among those apt knows.
+for done_marker in $(ls -d "$cache/$arch"-*/.complete 2>/dev/null | sort -Vr); do
+  usable=1
+  while read -r package version; do
+    versions_of "$package" | grep -qxF "$version" || usable=0
+  done <"$done_marker"
+  if [ "$usable" -eq 1 ]; then
+    dirname "$done_marker"
+    exit 0
+  fi
+done
+
+started=$SECONDS
+download="$(mktemp -d "${TMPDIR:-/tmp}/qmt-windows-src.XXXXXX")"
+trap 'rm -rf "$download"' EXIT
+key="$arch"
+fetched_versions=""
+for package in "${packages[@]}"; do
+  fetched=""
+  for version in $(versions_of "$package"); do
+    if (cd "$download" && apt-get source -qq --download-only "$package=$version" >/dev/null 2>&1); then
+      fetched="$version"
+      break
+    fi
+  done
+  [ -n "$fetched" ] || { echo "windows-deps: no source of $package could be fetched" >&2; exit 1; }
+  key="$key-${package}_$fetched"
+  fetched_versions+="$package $fetched"$'\n'
+done
+prefix="$cache/$key"
+
+jobs="$(nproc)"
+work="$download"
+rm -rf "$prefix"
+mkdir -p "$prefix/include" "$prefix/lib"
+cd "$work"
+for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null; done
+
+# OpenSSL: libcrypto only (digests, AES, bignums, RSA and the random generator).
+(
+  cd openssl-*/
+  ./Configure "$openssl_target" --cross-compile-prefix="$host-" --prefix="$prefix" \
+    no-shared no-tests no-module no-engine no-legacy no-ssl3 no-comp no-ocsp no-cms no-ts \
+    no-srp no-ct no-ui-console no-apps no-docs >/dev/null
+  make -j"$jobs" build_generated >/dev/null
+  make -j"$jobs" libcrypto.a >/dev/null
+  cp libcrypto.a "$prefix/lib/"
+  cp -r include/openssl "$prefix/include/"
+) >&2
+echo "windows-deps: openssl built after $((SECONDS - started)) s" >&2
+
+# libcurl: HTTP(S) only, Windows' own TLS.
+(
+  cd curl-*/
+  ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static \
+    --with-schannel --without-openssl --without-zlib --without-brotli --without-zstd \
+    --without-libidn2 --without-libpsl --without-nghttp2 --without-librtmp --without-libssh2 \
+    --disable-ldap --disable-ldaps --disable-manual --disable-docs --disable-ftp --disable-file \
+    --disable-dict --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smtp \
+    --disable-gopher --disable-mqtt --disable-rtsp --disable-smb >/dev/null
+  make -j"$jobs" -C lib >/dev/null
+  make -C lib install >/dev/null
+  make -C include install >/dev/null
+  make install-pkgconfigDATA >/dev/null
+) >&2
+echo "windows-deps: curl built after $((SECONDS - started)) s" >&2
+
+# GoogleTest (with GoogleMock), built with the project's toolchain file.
+cmake -S googletest-*/ -B gtest-build -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=ON >/dev/null
+cmake --build gtest-build -j"$jobs" >/dev/null
+cmake --install gtest-build >/dev/null
+echo "windows-deps: googletest built after $((SECONDS - started)) s" >&2
+
+# cpp-httplib: the upstream single header (the tests' loopback servers and clients).
+cp cpp-httplib-*/httplib.h "$prefix/include/"
+
+echo "$((SECONDS - started))" >"$prefix/.build-seconds"
+printf %s "$fetched_versions" >"$prefix/.complete"
+echo "windows-deps: $arch ready in $((SECONDS - started)) s" >&2
+echo "$prefix"
