@@ -6,13 +6,17 @@
  * start another reference of the same pass). Rescanning from the beginning would cost quadratic
  * time on a body full of escapes; the passes below get the same result in one left-to-right
  * sweep over the text, in place, by handing a replacement back to the unread input so that it is
- * examined together with what precedes and follows it. */
+ * examined together with what precedes and follows it.
+ *
+ * A parsed document lives in one arena (sdk/markup_arena.h): nodes, attributes and their texts
+ * cost no malloc of their own, and srNodeFree of the root releases the whole document. */
 #include "sdk/markup_parser.h"
 
 #include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "sdk/markup_arena.h"
 #include "sdk/string_helpers.h"
 
 /* ---- Scanning ---------------------------------------------------------------------------- */
@@ -85,6 +89,15 @@ static size_t srAmpOffset(const char* text) {
   return (size_t)(p - text);
 }
 
+/* memcmp for the few bytes of an entity or prefix: on a body dense with escapes a library call
+ * per candidate costs more than the comparison itself. Stops at the first difference, so it
+ * never reads past the end of a text shorter than the pattern. */
+static int srSameBytes(const char* text, const char* pattern, size_t length) {
+  for (size_t i = 0; i < length; i++)
+    if (text[i] != pattern[i]) return 0;
+  return 1;
+}
+
 /* Replaces every occurrence of entity with replacement, rescanning what a replacement forms.
  * All occurrences have the entity's length, so the first to end while reading from the left is
  * also the first to start: the one a search from the beginning would find. A replacement that is
@@ -104,7 +117,7 @@ char* srEntityReplace(char* text, const char* entity, const char* replacement) {
     char c = text[in++];
     text[out++] = c;
     if (c == last && out >= entity_length &&
-        memcmp(text + out - entity_length, entity, entity_length) == 0) {
+        srSameBytes(text + out - entity_length, entity, entity_length)) {
       out -= entity_length;
       in -= replacement_length;
       memcpy(text + in, replacement, replacement_length);
@@ -136,7 +149,7 @@ static char* srCharRefsDecode(char* text, const char* prefix, uint32_t (*value)(
     text[out++] = c;
     if (open < 0) {
       if (c == prefix_last && out >= prefix_length &&
-          memcmp(text + out - prefix_length, prefix, prefix_length) == 0)
+          srSameBytes(text + out - prefix_length, prefix, prefix_length))
         open = (ptrdiff_t)(out - prefix_length);
       continue;
     }
@@ -176,15 +189,81 @@ uint32_t srHexValue(const char* text) {
   }
 }
 
+/* Entities of one decoding step that are replaced together: "&" + tail, one character each. */
+typedef struct SREntity {
+  const char* tail; /* what follows the "&", ";" included */
+  size_t tail_length;
+  char replacement;
+} SREntity;
+
+/* Copies text[in, ...) down to text[out, ...) up to the next "&" or the end; returns the new
+ * positions through the pointers. */
+static void srCopyToAmp(char* text, size_t* out, size_t* in) {
+  size_t o = *out, i = *in;
+  if (o == i) {
+    i += srAmpOffset(text + i);
+    o = i;
+  } else {
+    while (text[i] != '\0' && text[i] != '&') text[o++] = text[i++];
+  }
+  *out = o;
+  *in = i;
+}
+
+/* Replaces, in one left-to-right sweep, the entities of a group whose replacements cannot take
+ * part in any entity of the group: then replacing them one after the other, each pass searching
+ * from the beginning, finds exactly the occurrences in the text as it is, which never overlap
+ * (each starts with "&" and holds no other). */
+static void srEntityGroupReplace(char* text, const SREntity* group, size_t count) {
+  size_t out = 0, in = 0;
+  srCopyToAmp(text, &out, &in);
+  while (text[in] != '\0') { /* text[in] is "&" */
+    const SREntity* found = NULL;
+    for (size_t e = 0; e < count && found == NULL; e++)
+      if (srSameBytes(text + in + 1, group[e].tail, group[e].tail_length)) found = &group[e];
+    if (found != NULL) {
+      text[out++] = found->replacement;
+      in += 1 + found->tail_length;
+    } else {
+      text[out++] = text[in++];
+    }
+    srCopyToAmp(text, &out, &in);
+  }
+  text[out] = '\0';
+}
+
+/* "&amp;" to "&", in one sweep: the "&" a replacement yields can only start another "&amp;"
+ * ("&amp;" holds no other "&"), so it is examined again on the spot; what lies before it is
+ * final. */
+static void srAmpReplace(char* text) {
+  size_t out = 0, in = 0;
+  srCopyToAmp(text, &out, &in);
+  while (text[in] != '\0') {                               /* text[in] is "&" */
+    while (srSameBytes(text + in + 1, "amp;", 4)) in += 4; /* the yielded "&" is at in */
+    text[out++] = '&';
+    in++;
+    srCopyToAmp(text, &out, &in);
+  }
+  text[out] = '\0';
+}
+
+static const SREntity kAngleEntities[] = {{"lt;", 3, '<'}, {"gt;", 3, '>'}};
+static const SREntity kQuoteEntities[] = {{"quot;", 5, '"'}, {"apos;", 5, '\''}};
+
+/* The seven decoding steps, in their order, in place. The angle brackets and the quotes each
+ * share one sweep: their replacements cannot form any entity. */
+static void srEntitiesDecodeInPlace(char* text) {
+  if (text[srAmpOffset(text)] == '\0') return; /* nothing to decode */
+  srEntityGroupReplace(text, kAngleEntities, 2);
+  srAmpReplace(text);
+  srEntityGroupReplace(text, kQuoteEntities, 2);
+  srHexCharRefsDecode(text);
+  srDecCharRefsDecode(text);
+}
+
 char* srEntitiesDecode(char* text) {
-  if (text == NULL || text[srAmpOffset(text)] == '\0') return text; /* nothing to decode */
-  text = srEntityReplace(text, "&lt;", "<");
-  text = srEntityReplace(text, "&gt;", ">");
-  text = srEntityReplace(text, "&amp;", "&");
-  text = srEntityReplace(text, "&quot;", "\"");
-  text = srEntityReplace(text, "&apos;", "'");
-  text = srHexCharRefsDecode(text);
-  return srDecCharRefsDecode(text);
+  if (text != NULL) srEntitiesDecodeInPlace(text);
+  return text;
 }
 
 /* ---- Tree -------------------------------------------------------------------------------- */
@@ -199,24 +278,9 @@ void srAttributesFree(SRAttribute* attribute) {
   }
 }
 
-/* Iterative, so neither a long sibling chain nor a deep hand-built tree can exhaust the stack:
- * a node's children are spliced in front of its following siblings before it is freed. */
+/* A document comes from the parser whole, its root first in its arena. */
 void srNodeFree(SRNode* node) {
-  while (node != NULL) {
-    if (node->children != NULL) {
-      SRNode* last = node->children;
-      while (last->next != NULL) last = last->next;
-      last->next = node->next;
-      node->next = node->children;
-      node->children = NULL;
-    }
-    SRNode* next = node->next;
-    srAttributesFree(node->attributes);
-    srFree(node->name);
-    srFree(node->text);
-    free(node);
-    node = next;
-  }
+  if (node != NULL) srArenaClose(srArenaOfFirst(node));
 }
 
 SRNode* srNodeChildAt(const SRNode* node, const char* name, int32_t index) {
@@ -243,17 +307,9 @@ SRNode* srNodeChild(const SRNode* node, const char* name) {
 
 /* ---- Parsing ----------------------------------------------------------------------------- */
 
-static char* srRangeCopy(const char* from, size_t length) {
-  char* copy = (char*)malloc(length + 1);
-  if (copy == NULL) return NULL;
-  memcpy(copy, from, length);
-  copy[length] = '\0';
-  return copy;
-}
-
 /* Reads the attributes from pos (a name character) up to the ">" of the start tag. Returns the
  * position of that ">", or NULL when the tag is malformed or unterminated. */
-static char* srAttributesParse(SRNode* node, char* pos) {
+static char* srAttributesParse(SRArena* arena, SRNode* node, char* pos) {
   while (*pos != '>') {
     char* name_end = srNameEndFind(pos, NULL);
     if (name_end == NULL) return NULL;
@@ -264,10 +320,10 @@ static char* srAttributesParse(SRNode* node, char* pos) {
     char* close = srCharFind(value, '"');
     if (close == NULL) return NULL;
     *close = '\0';
-    SRAttribute* attribute = (SRAttribute*)calloc(1, sizeof *attribute);
+    SRAttribute* attribute = (SRAttribute*)srArenaAlloc(arena, sizeof *attribute);
     if (attribute == NULL) return NULL;
-    attribute->name = srStrDup(pos);
-    attribute->value = srStrDup(value);
+    attribute->name = srArenaCopy(arena, pos, (size_t)(name_end - pos));
+    attribute->value = srArenaCopy(arena, value, (size_t)(close - value));
     attribute->next = node->attributes;
     node->attributes = attribute;
     if (attribute->name == NULL || attribute->value == NULL) return NULL;
@@ -277,19 +333,20 @@ static char* srAttributesParse(SRNode* node, char* pos) {
   return pos;
 }
 
-static SRNode* srElementParseAt(char* p, char** end, int depth);
+static SRNode* srElementParseAt(SRArena* arena, char* p, char** end, int depth);
 
 /* Reads the content after the start tag's ">" at pos up to and past the matching end tag.
  * Returns the position just past the element, or NULL on failure. */
-static char* srContentParse(SRNode* node, char* pos, const char* name, int32_t name_length,
-                            int depth) {
+static char* srContentParse(SRArena* arena, SRNode* node, char* pos, const char* name,
+                            int32_t name_length, int depth) {
   char* text_start = pos + 1; /* only the data before the first "<" becomes the text */
   for (;;) {
     char* open = srCharFind(pos, '<');
     if (open == NULL) return NULL;
     if (text_start != NULL && open > text_start) {
-      node->text = srEntitiesDecode(srRangeCopy(text_start, (size_t)(open - text_start)));
+      node->text = srArenaCopy(arena, text_start, (size_t)(open - text_start));
       if (node->text == NULL) return NULL;
+      srEntitiesDecodeInPlace(node->text);
     }
     char* q = open + 1;
     if (*q == '/') {
@@ -303,7 +360,7 @@ static char* srContentParse(SRNode* node, char* pos, const char* name, int32_t n
       return past;
     }
     char* after_child = NULL;
-    SRNode* child = srElementParseAt(q, &after_child, depth + 1);
+    SRNode* child = srElementParseAt(arena, q, &after_child, depth + 1);
     if (child == NULL) return NULL;
     child->next = node->children;
     node->children = child;
@@ -312,22 +369,20 @@ static char* srContentParse(SRNode* node, char* pos, const char* name, int32_t n
   }
 }
 
-static SRNode* srElementParseAt(char* p, char** end, int depth) {
+/* Parses one element into the arena; NULL on failure, leaving what it took in the arena. */
+static SRNode* srElementParseAt(SRArena* arena, char* p, char** end, int depth) {
   if (depth > SR_MARKUP_MAX_DEPTH) return NULL;
   int32_t name_length = 0;
   char* name = srNameStartFind(p);
   char* name_end = name != NULL ? srNameEndFind(name, &name_length) : NULL;
   if (name_end == NULL) return NULL;
 
-  SRNode* node = (SRNode*)calloc(1, sizeof *node);
+  SRNode* node = (SRNode*)srArenaAlloc(arena, sizeof *node);
   if (node == NULL) return NULL;
-  node->name = srRangeCopy(name, (size_t)name_length);
+  node->name = srArenaCopy(arena, name, (size_t)name_length);
   char* pos = srNameOrTagEndFind(name_end);
-  if (node->name != NULL && pos != NULL) pos = srAttributesParse(node, pos);
-  if (node->name == NULL || pos == NULL) {
-    srNodeFree(node);
-    return NULL;
-  }
+  if (node->name != NULL && pos != NULL) pos = srAttributesParse(arena, node, pos);
+  if (node->name == NULL || pos == NULL) return NULL;
   node->attributes = srAttributesReverse(node->attributes);
 
   if (pos[-1] == '/') { /* empty element: no text, no children */
@@ -335,18 +390,25 @@ static SRNode* srElementParseAt(char* p, char** end, int depth) {
     return node;
   }
   /* The name is compared with the end tag's; the copy in node->name is exactly those bytes. */
-  char* past = srContentParse(node, pos, node->name, name_length, depth);
-  if (past == NULL) {
-    srNodeFree(node);
-    return NULL;
-  }
+  char* past = srContentParse(arena, node, pos, node->name, name_length, depth);
+  if (past == NULL) return NULL;
   if (end != NULL) *end = past;
   return node;
 }
 
+/* Parses the element at p into a new arena whose first allocation is the element's node, as
+ * srNodeFree expects; on failure the arena goes at once. */
+static SRNode* srDocumentParse(char* p, char** end) {
+  SRArena* arena = srArenaOpen(strlen(p));
+  if (arena == NULL) return NULL;
+  SRNode* root = srElementParseAt(arena, p, end, 1);
+  if (root == NULL) srArenaClose(arena);
+  return root;
+}
+
 SRNode* srElementParse(char* p, char** end) {
   if (p == NULL) return NULL;
-  return srElementParseAt(p, end, 1);
+  return srDocumentParse(p, end);
 }
 
 SRNode* srMarkupParse(char* text) {
@@ -354,5 +416,5 @@ SRNode* srMarkupParse(char* text) {
   char* open = srCharFind(text, '<');
   while (open != NULL && open[1] == '?') open = srCharFind(open + 1, '<');
   if (open == NULL) return NULL;
-  return srElementParseAt(open + 1, NULL, 1);
+  return srDocumentParse(open + 1, NULL);
 }

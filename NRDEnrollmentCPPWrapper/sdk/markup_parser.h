@@ -1,5 +1,6 @@
 /* The SDK's minimal parser for the service's reply markup. The parser writes NULs into its
- * input, so the input must be writable. Trees are freed with srNodeFree. */
+ * input, so the input must be writable. A tree is freed whole with srNodeFree of the root that
+ * srMarkupParse or srElementParse returned; its nodes and texts are not freed one by one. */
 #ifndef NRD_SDK_MARKUP_PARSER_H
 #define NRD_SDK_MARKUP_PARSER_H
 
@@ -27,8 +28,8 @@ typedef struct SRNode {
 
 SRNode* srMarkupParse(char* text);
 SRNode* srElementParse(char* p, char** end);
-void srNodeFree(SRNode* node);
-void srAttributesFree(SRAttribute* attribute);
+void srNodeFree(SRNode* node);                 /* a root the parser returned, or NULL */
+void srAttributesFree(SRAttribute* attribute); /* a chain built with malloc */
 SRNode* srNodeChildAt(const SRNode* node, const char* name, int32_t index);
 int32_t srNodeChildCount(const SRNode* node, const char* name);
 SRNode* srNodeChild(const SRNode* node, const char* name);
