@@ -189,15 +189,7 @@ uint32_t srHexValue(const char* text) {
   }
 }
 
-/* Entities of one decoding step that are replaced together: "&" + tail, one character each. */
-typedef struct SREntity {
-  const char* tail; /* what follows the "&", ";" included */
-  size_t tail_length;
-  char replacement;
-} SREntity;
-
-/* Copies text[in, ...) down to text[out, ...) up to the next "&" or the end; returns the new
- * positions through the pointers. */
+/* Copies text[in, ...) down to text[out, ...) up to the next "&" or the end, advancing both. */
 static void srCopyToAmp(char* text, size_t* out, size_t* in) {
   size_t o = *out, i = *in;
   if (o == i) {
@@ -210,53 +202,52 @@ static void srCopyToAmp(char* text, size_t* out, size_t* in) {
   *in = i;
 }
 
-/* Replaces, in one left-to-right sweep, the entities of a group whose replacements cannot take
- * part in any entity of the group: then replacing them one after the other, each pass searching
- * from the beginning, finds exactly the occurrences in the text as it is, which never overlap
- * (each starts with "&" and holds no other). */
-static void srEntityGroupReplace(char* text, const SREntity* group, size_t count) {
+/* The five named entities in one left-to-right sweep, with the result of five passes each
+ * searching again from the beginning after every replacement ("&lt;", "&gt;", "&amp;",
+ * "&quot;", "&apos;", in this order). Every entity starts with the only "&" it holds, so
+ * decisions are taken at each "&" and what precedes it is final:
+ * - "&lt;" and "&gt;" are replaced where they stand in the text; "<" and ">" take part in no
+ *   entity, so nothing a later pass yields or removes can make or break one;
+ * - otherwise the "&" begins "&amp;" exactly when "amp;" follows, and the "&" it yields stands
+ *   at the ";" and is examined again, until no "amp;" follows;
+ * - the surviving "&" then begins "&quot;" or "&apos;" exactly when "quot;" or "apos;" follows
+ *   (those hold no "&", "<" or ">", so the following text is as the earlier passes left it).
+ * A "&lt;" that "&amp;" yields therefore stays, as it does when its pass is over. */
+static void srNamedEntitiesReplace(char* text) {
   size_t out = 0, in = 0;
   srCopyToAmp(text, &out, &in);
   while (text[in] != '\0') { /* text[in] is "&" */
-    const SREntity* found = NULL;
-    for (size_t e = 0; e < count && found == NULL; e++)
-      if (srSameBytes(text + in + 1, group[e].tail, group[e].tail_length)) found = &group[e];
-    if (found != NULL) {
-      text[out++] = found->replacement;
-      in += 1 + found->tail_length;
+    const char* after = text + in + 1;
+    char replacement = '&';
+    size_t consumed = 1;
+    if (srSameBytes(after, "lt;", 3)) {
+      replacement = '<';
+      consumed = 4;
+    } else if (srSameBytes(after, "gt;", 3)) {
+      replacement = '>';
+      consumed = 4;
     } else {
-      text[out++] = text[in++];
+      while (srSameBytes(text + in + 1, "amp;", 4)) in += 4; /* the yielded "&" is at in */
+      after = text + in + 1;
+      if (srSameBytes(after, "quot;", 5)) {
+        replacement = '"';
+        consumed = 6;
+      } else if (srSameBytes(after, "apos;", 5)) {
+        replacement = '\'';
+        consumed = 6;
+      }
     }
+    text[out++] = replacement;
+    in += consumed;
     srCopyToAmp(text, &out, &in);
   }
   text[out] = '\0';
 }
 
-/* "&amp;" to "&", in one sweep: the "&" a replacement yields can only start another "&amp;"
- * ("&amp;" holds no other "&"), so it is examined again on the spot; what lies before it is
- * final. */
-static void srAmpReplace(char* text) {
-  size_t out = 0, in = 0;
-  srCopyToAmp(text, &out, &in);
-  while (text[in] != '\0') {                               /* text[in] is "&" */
-    while (srSameBytes(text + in + 1, "amp;", 4)) in += 4; /* the yielded "&" is at in */
-    text[out++] = '&';
-    in++;
-    srCopyToAmp(text, &out, &in);
-  }
-  text[out] = '\0';
-}
-
-static const SREntity kAngleEntities[] = {{"lt;", 3, '<'}, {"gt;", 3, '>'}};
-static const SREntity kQuoteEntities[] = {{"quot;", 5, '"'}, {"apos;", 5, '\''}};
-
-/* The seven decoding steps, in their order, in place. The angle brackets and the quotes each
- * share one sweep: their replacements cannot form any entity. */
+/* The seven decoding steps, in their order, in place. */
 static void srEntitiesDecodeInPlace(char* text) {
   if (text[srAmpOffset(text)] == '\0') return; /* nothing to decode */
-  srEntityGroupReplace(text, kAngleEntities, 2);
-  srAmpReplace(text);
-  srEntityGroupReplace(text, kQuoteEntities, 2);
+  srNamedEntitiesReplace(text);
   srHexCharRefsDecode(text);
   srDecCharRefsDecode(text);
 }
