@@ -324,18 +324,31 @@ static char* srAttributesParse(SRArena* arena, SRNode* node, char* pos) {
   return pos;
 }
 
-static SRNode* srElementParseAt(SRArena* arena, char* p, char** end, int depth);
+/* One document being parsed: where its nodes go and where its text ends. */
+typedef struct SRParse {
+  SRArena* arena;
+  const char* limit; /* the NUL that ends the text */
+} SRParse;
+
+/* The next c at or after p, as srCharFind, knowing where the text ends: the parser's own NULs
+ * all lie behind the positions it searches from, so the library's memchr may run over whole
+ * element texts at once. */
+static char* srCharFindBefore(const SRParse* parse, char* p, char c) {
+  return (char*)memchr(p, c, (size_t)(parse->limit - p));
+}
+
+static SRNode* srElementParseAt(const SRParse* parse, char* p, char** end, int depth);
 
 /* Reads the content after the start tag's ">" at pos up to and past the matching end tag.
  * Returns the position just past the element, or NULL on failure. */
-static char* srContentParse(SRArena* arena, SRNode* node, char* pos, const char* name,
+static char* srContentParse(const SRParse* parse, SRNode* node, char* pos, const char* name,
                             int32_t name_length, int depth) {
   char* text_start = pos + 1; /* only the data before the first "<" becomes the text */
   for (;;) {
-    char* open = srCharFind(pos, '<');
+    char* open = srCharFindBefore(parse, pos, '<');
     if (open == NULL) return NULL;
     if (text_start != NULL && open > text_start) {
-      node->text = srArenaCopy(arena, text_start, (size_t)(open - text_start));
+      node->text = srArenaCopy(parse->arena, text_start, (size_t)(open - text_start));
       if (node->text == NULL) return NULL;
       srEntitiesDecodeInPlace(node->text);
     }
@@ -351,7 +364,7 @@ static char* srContentParse(SRArena* arena, SRNode* node, char* pos, const char*
       return past;
     }
     char* after_child = NULL;
-    SRNode* child = srElementParseAt(arena, q, &after_child, depth + 1);
+    SRNode* child = srElementParseAt(parse, q, &after_child, depth + 1);
     if (child == NULL) return NULL;
     child->next = node->children;
     node->children = child;
@@ -361,18 +374,18 @@ static char* srContentParse(SRArena* arena, SRNode* node, char* pos, const char*
 }
 
 /* Parses one element into the arena; NULL on failure, leaving what it took in the arena. */
-static SRNode* srElementParseAt(SRArena* arena, char* p, char** end, int depth) {
+static SRNode* srElementParseAt(const SRParse* parse, char* p, char** end, int depth) {
   if (depth > SR_MARKUP_MAX_DEPTH) return NULL;
   int32_t name_length = 0;
   char* name = srNameStartFind(p);
   char* name_end = name != NULL ? srNameEndFind(name, &name_length) : NULL;
   if (name_end == NULL) return NULL;
 
-  SRNode* node = (SRNode*)srArenaAlloc(arena, sizeof *node);
+  SRNode* node = (SRNode*)srArenaAlloc(parse->arena, sizeof *node);
   if (node == NULL) return NULL;
-  node->name = srArenaCopy(arena, name, (size_t)name_length);
+  node->name = srArenaCopy(parse->arena, name, (size_t)name_length);
   char* pos = srNameOrTagEndFind(name_end);
-  if (node->name != NULL && pos != NULL) pos = srAttributesParse(arena, node, pos);
+  if (node->name != NULL && pos != NULL) pos = srAttributesParse(parse->arena, node, pos);
   if (node->name == NULL || pos == NULL) return NULL;
   node->attributes = srAttributesReverse(node->attributes);
 
@@ -381,7 +394,7 @@ static SRNode* srElementParseAt(SRArena* arena, char* p, char** end, int depth) 
     return node;
   }
   /* The name is compared with the end tag's; the copy in node->name is exactly those bytes. */
-  char* past = srContentParse(arena, node, pos, node->name, name_length, depth);
+  char* past = srContentParse(parse, node, pos, node->name, name_length, depth);
   if (past == NULL) return NULL;
   if (end != NULL) *end = past;
   return node;
@@ -390,10 +403,11 @@ static SRNode* srElementParseAt(SRArena* arena, char* p, char** end, int depth) 
 /* Parses the element at p into a new arena whose first allocation is the element's node, as
  * srNodeFree expects; on failure the arena goes at once. */
 static SRNode* srDocumentParse(char* p, char** end) {
-  SRArena* arena = srArenaOpen(strlen(p));
-  if (arena == NULL) return NULL;
-  SRNode* root = srElementParseAt(arena, p, end, 1);
-  if (root == NULL) srArenaClose(arena);
+  size_t length = strlen(p);
+  SRParse parse = {srArenaOpen(length), p + length};
+  if (parse.arena == NULL) return NULL;
+  SRNode* root = srElementParseAt(&parse, p, end, 1);
+  if (root == NULL) srArenaClose(parse.arena);
   return root;
 }
 
