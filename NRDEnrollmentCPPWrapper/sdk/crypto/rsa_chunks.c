@@ -40,14 +40,11 @@ static int32_t srRsaOutputSize(const SRRsaKey* key, int32_t length, int32_t encr
 
 int32_t srRsaProcess(const char* modulus_hex, const char* exponent_hex, const unsigned char* in,
                      int32_t length, unsigned char* out, int32_t encrypt) {
-  SRRsaKey key;
-  int32_t result = 0;
   if (length <= 0) return 0;
-  if (srRsaKeyOpen(&key, modulus_hex, exponent_hex)) {
-    result = srRsaOutputSize(&key, length, encrypt);
-    if (out != NULL && result > 0) result = srRsaChunksRun(&key, in, length, out, encrypt);
-  }
-  srRsaKeyClose(&key);
+  SRRsaKey* key = srRsaKeyFor(modulus_hex, exponent_hex);
+  if (key == NULL) return 0;
+  int32_t result = srRsaOutputSize(key, length, encrypt);
+  if (out != NULL && result > 0) result = srRsaChunksRun(key, in, length, out, encrypt);
   return result;
 }
 
@@ -65,14 +62,14 @@ int32_t srRsaRecover(const char* modulus_hex, const char* exponent_hex, const un
  * and for any failure. The key is read once for sizing and running. */
 static char* srRsaHexRun(const unsigned char* data, size_t length, const char* modulus_hex,
                          int32_t encrypt) {
-  SRRsaKey key;
   char* hex = NULL;
   if (data == NULL || length == 0 || length > INT32_MAX) return srStrDup("");
-  if (srRsaKeyOpen(&key, modulus_hex, SR_RSA_EXPONENT_HEX)) {
-    int32_t size = srRsaOutputSize(&key, (int32_t)length, encrypt);
+  SRRsaKey* key = srRsaKeyFor(modulus_hex, SR_RSA_EXPONENT_HEX);
+  if (key != NULL) {
+    int32_t size = srRsaOutputSize(key, (int32_t)length, encrypt);
     unsigned char* out = size > 0 ? (unsigned char*)malloc((size_t)size) : NULL;
     hex = out != NULL ? (char*)malloc(2 * (size_t)size + 1) : NULL;
-    int32_t done = hex != NULL ? srRsaChunksRun(&key, data, (int32_t)length, out, encrypt) : 0;
+    int32_t done = hex != NULL ? srRsaChunksRun(key, data, (int32_t)length, out, encrypt) : 0;
     if (done > 0) {
       srHexEncode(out, done, hex);
     } else {
@@ -81,7 +78,6 @@ static char* srRsaHexRun(const unsigned char* data, size_t length, const char* m
     }
     free(out);
   }
-  srRsaKeyClose(&key);
   return hex != NULL ? hex : srStrDup("");
 }
 

@@ -11,6 +11,7 @@
 #include "sdk/crypto/encodings.h"
 #include "sdk/crypto/random.h"
 #include "sdk/crypto/sha256_stream.h"
+#include "sdk/string_helpers.h"
 
 /* Reads hex of big-endian bytes into a number; NULL for a missing or empty text. */
 static BIGNUM* srBignumFromHex(const char* hex) {
@@ -22,7 +23,7 @@ static BIGNUM* srBignumFromHex(const char* hex) {
   return number;
 }
 
-int srRsaKeyOpen(SRRsaKey* key, const char* modulus_hex, const char* exponent_hex) {
+static int srRsaKeyOpen(SRRsaKey* key, const char* modulus_hex, const char* exponent_hex) {
   memset(key, 0, sizeof *key);
   key->n = srBignumFromHex(modulus_hex);
   key->e = srBignumFromHex(exponent_hex);
@@ -34,26 +35,71 @@ int srRsaKeyOpen(SRRsaKey* key, const char* modulus_hex, const char* exponent_he
   key->x = BN_new();
   key->y = BN_new();
   key->bn = BN_CTX_new();
-  return key->x != NULL && key->y != NULL && key->bn != NULL && srSha256Open(&key->sha);
+  if (key->x == NULL || key->y == NULL || key->bn == NULL || !srSha256Open(&key->sha)) return 0;
+  if (BN_is_odd(key->n)) {
+    key->mont = BN_MONT_CTX_new();
+    if (key->mont == NULL || BN_MONT_CTX_set(key->mont, key->n, key->bn) != 1) return 0;
+  }
+  return 1;
 }
 
-void srRsaKeyClose(SRRsaKey* key) {
+static void srRsaKeyClose(SRRsaKey* key) {
   BN_free(key->n);
   BN_free(key->e);
   BN_clear_free(key->x);
   BN_clear_free(key->y);
   BN_CTX_free(key->bn);
+  BN_MONT_CTX_free(key->mont);
   srSha256Close(&key->sha);
   memset(key, 0, sizeof *key);
 }
 
-/* y = x^e mod n with x read from length big-endian bytes; written as exactly k bytes. With the
- * small public exponent a handful of plain modular multiplications beat setting up Montgomery
- * arithmetic for a modulus that is new at every call. */
+/* The key this thread used last, with the texts it was read from. The protocols recover and
+ * encrypt several blocks with one modulus in a row; reading it, putting it in Montgomery form
+ * and fetching SHA-256 cost more than a block, so they are done once per key, not per call.
+ * The numbers are public; the scratch numbers are cleared after every block. */
+static _Thread_local SRRsaKey tl_key;
+static _Thread_local char* tl_modulus_hex; /* NULL while no key is kept */
+static _Thread_local char* tl_exponent_hex;
+
+static int srSameText(const char* a, const char* b) {
+  return a != NULL && b != NULL && strcmp(a, b) == 0;
+}
+
+SRRsaKey* srRsaKeyFor(const char* modulus_hex, const char* exponent_hex) {
+  if (srSameText(tl_modulus_hex, modulus_hex) && srSameText(tl_exponent_hex, exponent_hex))
+    return &tl_key;
+  if (tl_modulus_hex != NULL) srRsaKeyClose(&tl_key);
+  free(tl_modulus_hex);
+  free(tl_exponent_hex);
+  tl_modulus_hex = tl_exponent_hex = NULL;
+  if (!srRsaKeyOpen(&tl_key, modulus_hex, exponent_hex)) {
+    srRsaKeyClose(&tl_key);
+    return NULL;
+  }
+  tl_modulus_hex = srStrDup(modulus_hex);
+  tl_exponent_hex = srStrDup(exponent_hex);
+  if (tl_modulus_hex == NULL || tl_exponent_hex == NULL) {
+    srRsaKeyClose(&tl_key);
+    free(tl_modulus_hex);
+    free(tl_exponent_hex);
+    tl_modulus_hex = tl_exponent_hex = NULL;
+    return NULL;
+  }
+  return &tl_key;
+}
+
+/* y = x^e mod n with x read from length big-endian bytes; written as exactly k bytes. The
+ * Montgomery form is set up once per key; an even modulus has none and takes plain modular
+ * multiplications, with the same result. */
 static int srRsaModExp(SRRsaKey* key, const unsigned char* in, int32_t length, unsigned char* out) {
-  return BN_bin2bn(in, length, key->x) != NULL &&
-         BN_mod_exp_simple(key->y, key->x, key->e, key->n, key->bn) == 1 &&
-         BN_bn2binpad(key->y, out, key->k) == key->k;
+  int ok = BN_bin2bn(in, length, key->x) != NULL &&
+           (key->mont != NULL ? BN_mod_exp_mont(key->y, key->x, key->e, key->n, key->bn, key->mont)
+                              : BN_mod_exp_simple(key->y, key->x, key->e, key->n, key->bn)) == 1 &&
+           BN_bn2binpad(key->y, out, key->k) == key->k;
+  BN_clear(key->x);
+  BN_clear(key->y);
+  return ok;
 }
 
 /* target ^= MGF1-SHA-256(seed, length): SHA-256 of seed || 4-byte big-endian counter, for

@@ -1,5 +1,5 @@
 /* One RSA block with OAEP (SHA-256, MGF1-SHA-256, empty label) in both directions, over a key
- * opened once per call of the chunking routine. */
+ * that each thread keeps from one call to the next while the modulus stays the same. */
 #ifndef NRD_SDK_CRYPTO_RSA_OAEP_H
 #define NRD_SDK_CRYPTO_RSA_OAEP_H
 
@@ -24,18 +24,18 @@ typedef struct SRRsaKey {
   int32_t k; /* modulus length in bytes */
   BIGNUM* n;
   BIGNUM* e;
-  BIGNUM* x; /* scratch: the number going into the exponentiation */
-  BIGNUM* y; /* scratch: the number coming out */
+  BIGNUM* x; /* scratch: the number going into the exponentiation, cleared after it */
+  BIGNUM* y; /* scratch: the number coming out, cleared after it */
   BN_CTX* bn;
-  SRSha256 sha; /* for MGF1 */
+  BN_MONT_CTX* mont; /* n in Montgomery form; NULL for an even n, which has none */
+  SRSha256 sha;      /* for MGF1 */
 } SRRsaKey;
 
-/* Reads a modulus and an exponent given as hex of big-endian bytes. Returns 1, or 0 for a
- * missing, empty, too short (< 67 bytes) or too long (> 512 bytes) modulus, a missing or empty
- * exponent, an exponent longer than the modulus, or a failed allocation. The key must be closed
- * in every case. */
-int srRsaKeyOpen(SRRsaKey* key, const char* modulus_hex, const char* exponent_hex);
-void srRsaKeyClose(SRRsaKey* key);
+/* The key for a modulus and an exponent given as hex of big-endian bytes, owned by the calling
+ * thread and valid until its next call. NULL for a missing, empty, too short (< 67 bytes) or
+ * too long (> 512 bytes) modulus, a missing or empty exponent, an exponent longer than the
+ * modulus, or a failed allocation. */
+SRRsaKey* srRsaKeyFor(const char* modulus_hex, const char* exponent_hex);
 
 /* Encrypts a message of at most k - 66 bytes into exactly k bytes; returns 1, or 0. */
 int srRsaBlockEncrypt(SRRsaKey* key, const unsigned char* message, int32_t length,
