@@ -1,17 +1,19 @@
-// Reply parsing: the SDK's parser against pugixml on the same realistic reply, and the SDK's
-// parser on an adversarial body made almost entirely of escapes.
+// Reply parsing: the SDK's parser against pugixml on the same realistic reply and on a 1 MB
+// body made almost entirely of escapes, and ours on 2, 4 and 8 MB of the same to show that the
+// time per megabyte stays flat.
 //
-// Run: scripts/bench.sh   (or build/bench/bench_markup_parser). The last line printed is the
-// ratio of our parse time (CPU) to pugixml's on the realistic reply.
+// Run: scripts/bench.sh   (or build/bench/bench_markup_parser). The ratios (CPU time) are
+// printed after the runs.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <map>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
 
+#include "ratio_rows.h"
 #include "sdk/markup_parser.h"
 #include "sdk/ws_exchange.h"
 #include "timing_reporter.h"
@@ -49,14 +51,18 @@ std::string RealisticReply() {
   return r;
 }
 
-// About 1 MB of element text made of escapes that decode into more escapes, references that
-// yield "&" and start new references, and plain entities: the worst case for passes that
-// search again from the start after each replacement.
-std::string EntityHeavyBody() {
-  const char* unit = "&amp;amp;lt;&#x26;#x41;&#38;#66;&lt;&gt;&quot;&apos;&#x263A;x";
-  std::string body = "<r><v>";
-  while (body.size() < (1u << 20)) body += unit;
-  body += "</v></r>";
+// About the given number of megabytes of element text made of escapes that decode into more
+// escapes, references that yield "&" and start new references, and plain entities: the worst
+// case for passes that search again from the start after each replacement.
+const std::string& EntityHeavyBody(int megabytes) {
+  static std::map<int, std::string> bodies;
+  std::string& body = bodies[megabytes];
+  if (body.empty()) {
+    const char* unit = "&amp;amp;lt;&#x26;#x41;&#38;#66;&lt;&gt;&quot;&apos;&#x263A;x";
+    body = "<r><v>";
+    while (body.size() < (static_cast<size_t>(megabytes) << 20)) body += unit;
+    body += "</v></r>";
+  }
   return body;
 }
 
@@ -92,8 +98,8 @@ void BM_PugixmlRealisticReply(benchmark::State& state) {
 }
 BENCHMARK(BM_PugixmlRealisticReply);
 
-void BM_OursEntityHeavy1MB(benchmark::State& state) {
-  static const std::string body = EntityHeavyBody();
+void OursEntityHeavy(benchmark::State& state, int megabytes) {
+  const std::string& body = EntityHeavyBody(megabytes);
   std::vector<char> buffer(body.size() + 1);
   for (auto _ : state) {
     memcpy(buffer.data(), body.c_str(), body.size() + 1);
@@ -103,10 +109,13 @@ void BM_OursEntityHeavy1MB(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
 }
-BENCHMARK(BM_OursEntityHeavy1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursEntityHeavy, 1MB, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursEntityHeavy, 2MB, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursEntityHeavy, 4MB, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OursEntityHeavy, 8MB, 8)->Unit(benchmark::kMillisecond);
 
 void BM_PugixmlEntityHeavy1MB(benchmark::State& state) {
-  static const std::string body = EntityHeavyBody();
+  const std::string& body = EntityHeavyBody(1);
   std::vector<char> buffer(body.size() + 1);
   for (auto _ : state) {
     memcpy(buffer.data(), body.c_str(), body.size() + 1);
@@ -125,17 +134,20 @@ int main(int argc, char** argv) {
   TimingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  const struct {
-    const char* ours;
-    const char* theirs;
-    const char* what;
-  } pairs[] = {{"BM_OursEntityHeavy1MB", "BM_PugixmlEntityHeavy1MB", "Entity-heavy 1 MB body"},
-               {"BM_OursRealisticReply", "BM_PugixmlRealisticReply", "Realistic reply"}};
-  for (const auto& pair : pairs) {
-    double ours = reporter.Cpu(pair.ours);
-    double theirs = reporter.Cpu(pair.theirs);
-    if (ours > 0 && theirs > 0)
-      printf("%s: CPU time ratio ours / pugixml = %.2f\n", pair.what, ours / theirs);
+  const double ours1 = reporter.Cpu("OursEntityHeavy/1MB");
+  WriteRatioRow({"realistic reply parse", reporter.Cpu("BM_OursRealisticReply") / 1e3, "pugixml",
+                 reporter.Cpu("BM_PugixmlRealisticReply") / 1e3, "us", 2.0},
+                std::cout);
+  WriteRatioRow({"1 MB entity-heavy body", ours1, "pugixml",
+                 reporter.Cpu("BM_PugixmlEntityHeavy1MB"), "ms", 3.0},
+                std::cout);
+  // Linear time: each size's time per megabyte against the 1 MB body's.
+  for (int megabytes : {2, 4, 8}) {
+    const std::string size = std::to_string(megabytes) + "MB";
+    WriteRatioRow(
+        {"entity-heavy " + std::to_string(megabytes) + " MB, per MB",
+         reporter.Cpu("OursEntityHeavy/" + size) / megabytes, "ours on 1 MB", ours1, "ms", 1.3},
+        std::cout);
   }
   return 0;
 }
