@@ -58,9 +58,14 @@ static void srRsaKeyClose(SRRsaKey* key) {
  * encrypt several blocks with one modulus in a row; reading it, putting it in Montgomery form
  * and fetching SHA-256 cost more than a block, so they are done once per key, not per call.
  * The numbers are public; the scratch numbers are cleared after every block. */
-static _Thread_local SRRsaKey tl_key;
-static _Thread_local char* tl_modulus_hex; /* NULL while no key is kept */
-static _Thread_local char* tl_exponent_hex;
+#if defined(_MSC_VER) && !defined(__clang__)
+#define SR_THREAD_LOCAL __declspec(thread) /* the C compiler of MSVC predates _Thread_local */
+#else
+#define SR_THREAD_LOCAL _Thread_local
+#endif
+static SR_THREAD_LOCAL SRRsaKey tl_key;
+static SR_THREAD_LOCAL char* tl_modulus_hex; /* NULL while no key is kept */
+static SR_THREAD_LOCAL char* tl_exponent_hex;
 
 static int srSameText(const char* a, const char* b) {
   return a != NULL && b != NULL && strcmp(a, b) == 0;
