@@ -23,12 +23,18 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 versions_of() { apt-cache showsrc "$1" | awk '/^Version:/ { print $2 }' | sort -Vru; }
 cache="${QMT_WINDOWS_DEPS_CACHE:-$HOME/.cache/qmt-windows-deps}"
 packages=(openssl curl googletest cpp-httplib)
+# One build per architecture at a time; a second caller waits and then reuses it.
+mkdir -p "$cache"
+exec 9>"$cache/$arch.lock"
+flock 9
 
 # Reuse a complete build whose versions (listed in its .complete) are all among those apt knows.
 for done_marker in $(ls -d "$cache/$arch"-*/.complete 2>/dev/null | sort -Vr); do
   usable=1
   while read -r package version; do
-    versions_of "$package" | grep -qxF "$version" || usable=0
+    known="$(versions_of "$package")"
+    # apt that cannot answer (its lists being updated, say) is no reason to rebuild.
+    [ -z "$known" ] || grep -qxF "$version" <<<"$known" || usable=0
   done <"$done_marker"
   if [ "$usable" -eq 1 ]; then
     dirname "$done_marker"
