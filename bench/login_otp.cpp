@@ -249,7 +249,7 @@ void LoginAgainstBareGets(benchmark::State& state, SRCppWrap::QmtSR& qmt,
   std::vector<double> login;
   std::vector<double> bare;
   bool loginFirst = true;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     for (const bool loginNow : {loginFirst, !loginFirst}) {
       const auto start = std::chrono::steady_clock::now();
       if (!(loginNow ? Login(qmt) : BareGets(urls))) state.SkipWithError("no OTP or GET failed");
@@ -271,7 +271,8 @@ BENCHMARK(BM_LoginVsBareGetsRecorded)->UseRealTime()->Unit(benchmark::kMicroseco
 
 // One entry of the wrapper's log, which opens, appends to and closes its file every time.
 void BM_LogEntry(benchmark::State& state) {
-  for (auto _ : state) gBench->recordedQmt.SRWrapperEnrollmentAuthLogEntry("Seed value persisted");
+  for ([[maybe_unused]] auto _ : state)
+    gBench->recordedQmt.SRWrapperEnrollmentAuthLogEntry("Seed value persisted");
 }
 BENCHMARK(BM_LogEntry)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
