@@ -1,5 +1,6 @@
 // Console output as usual, remembering each benchmark's CPU and real time per iteration (the
-// mean when repetitions are asked for), so a program can print ratios after the run.
+// median when repetitions are asked for: one burst of load from the rest of the machine moves
+// a mean but not a median), so a program can print ratios after the run.
 #ifndef NRD_BENCH_TIMING_REPORTER_H
 #define NRD_BENCH_TIMING_REPORTER_H
 
@@ -13,7 +14,7 @@ class TimingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "mean") {
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
         cpu_[run.run_name.function_name] = run.GetAdjustedCPUTime();
         real_[run.run_name.function_name] = run.GetAdjustedRealTime();
       }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs every benchmark program, then prints one table of every ratio (name, ours,
-# reference, ratio, goal) and writes the same rows to bench-ratios.json in the build directory,
-# so a later change can be compared against them. Extra arguments go to every program.
+# Builds and runs every benchmark program (three repetitions each, interleaved at random with
+# the others so that load from the rest of the machine falls on all alike; medians count),
+# then prints one table of every ratio (name, ours, reference, ratio, goal) and writes the same
+# rows to bench-ratios.json in the build directory, so a later change can be compared against
+# them. Extra arguments go to every program.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$("$root/scripts/build.sh" | tail -n 1)"
@@ -11,7 +13,7 @@ export QMT_BENCH_ROWS="$rows"
 for b in "$build"/bench/bench_*; do
   [ -x "$b" ] || continue
   echo "== $(basename "$b")"
-  "$b" --benchmark_min_time=0.2 "$@"
+  "$b" --benchmark_min_time=0.2 --benchmark_repetitions=3 --benchmark_enable_random_interleaving=true "$@"
 done
 
 # Rows: name, ours, reference name, reference time, unit, ratio, goal (0: information only).
