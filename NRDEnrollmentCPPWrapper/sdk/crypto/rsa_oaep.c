@@ -11,6 +11,7 @@
 #include "sdk/crypto/encodings.h"
 #include "sdk/crypto/random.h"
 #include "sdk/crypto/sha256_stream.h"
+#include "sdk/crypto/thread_local.h"
 #include "sdk/string_helpers.h"
 
 /* Reads hex of big-endian bytes into a number; NULL for a missing or empty text. */
@@ -58,11 +59,6 @@ static void srRsaKeyClose(SRRsaKey* key) {
  * encrypt several blocks with one modulus in a row; reading it, putting it in Montgomery form
  * and fetching SHA-256 cost more than a block, so they are done once per key, not per call.
  * The numbers are public; the scratch numbers are cleared after every block. */
-#if defined(_MSC_VER) && !defined(__clang__)
-#define SR_THREAD_LOCAL __declspec(thread) /* the C compiler of MSVC predates _Thread_local */
-#else
-#define SR_THREAD_LOCAL _Thread_local
-#endif
 static SR_THREAD_LOCAL SRRsaKey tl_key;
 static SR_THREAD_LOCAL char* tl_modulus_hex; /* NULL while no key is kept */
 static SR_THREAD_LOCAL char* tl_exponent_hex;
