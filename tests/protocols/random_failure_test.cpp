@@ -59,7 +59,9 @@ TEST(RandomFailure, FailsTheActivationStepAndSendsNothingBuiltOnIt) {
     FailingRandomSource failing(c.goodDraws);
     EXPECT_EQ(d.Finalize(), c.result);
     EXPECT_EQ(d.service.requests.size(), c.requestsSent);
-    if (c.goodDraws == 0) EXPECT_TRUE(d.ctx->device_random == nullptr || !*d.ctx->device_random);
+    if (c.goodDraws == 0) {
+      EXPECT_TRUE(d.ctx->device_random == nullptr || !*d.ctx->device_random);
+    }
   }
 }
 
