@@ -95,29 +95,26 @@ TEST_F(WorkflowTest, APinHoldingAZeroByteIsRefusedBeforeItIsSent) {
   EXPECT_EQ(CountLogged(AuthenticationLog(), "The PIN file holds a zero byte"), 1);
 }
 
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  return address;
+}
+
 // A loopback listener whose connections complete but are never read nor answered.
-class SilentListener {
- public:
-  SilentListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+struct SilentListener {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  SilentListener() {
+    sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
     auto* any = reinterpret_cast<sockaddr*>(&address);
-    if (::bind(fd_, any, length) != 0 || ::listen(fd_, 8) != 0 ||
-        ::getsockname(fd_, any, &length) != 0) {
-      ADD_FAILURE() << "no loopback listener";
-    }
-    port_ = ntohs(address.sin_port);
+    EXPECT_EQ(::bind(fd, any, length) + ::listen(fd, 8) + ::getsockname(fd, any, &length), 0);
+    url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/srws/MAC";
   }
-  ~SilentListener() { ::close(fd_); }
-  SilentListener(const SilentListener&) = delete;
-  SilentListener& operator=(const SilentListener&) = delete;
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/srws/MAC"; }
-
- private:
-  int fd_;
-  int port_ = 0;
+  ~SilentListener() { ::close(fd); }
+  std::string url;
 };
 
 // Shortens the stall guard and the reply limits for one test, through the settings the
@@ -146,7 +143,7 @@ TEST(TransferBounds, ADeadPeerOrAnOversizedReplyEndsAsAFailedTransfer) {
   SRCppWrap::detail::AdoptContext(context);  // released when the library unloads
 
   SRCppWrap::QmtSR qmt;
-  for (const std::string& url : {silent.url(), huge.url()}) {
+  for (const std::string& url : {silent.url, huge.url()}) {
     SCOPED_TRACE(url);
     std::string reply = "untouched";
     EXPECT_EQ(qmt.MakeCURLRequest(url, "{}", reply), 0);
@@ -159,14 +156,11 @@ TEST(TransferBounds, ADeadPeerOrAnOversizedReplyEndsAsAFailedTransfer) {
   EXPECT_EQ(reply.size(), 4096u);
 }
 
-// Reports whether anything accepts connections on the port.
 bool Listening(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  const sockaddr_in address = Loopback(port);
+  const bool connected =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   ::close(fd);
   return connected;
 }
