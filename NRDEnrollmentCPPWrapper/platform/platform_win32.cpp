@@ -44,9 +44,8 @@ constexpr char kTempMarker[] = ".tmp-";
 std::string Failure(const char* what) {
   const DWORD code = ::GetLastError();
   char text[256] = "";
-  const DWORD length =
-      ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                       text, sizeof text, nullptr);
+  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, text, sizeof text, nullptr);
   std::string result = std::string(what) + ": ";
   if (length == 0) return result + "system error " + std::to_string(code);
   std::string message(text, length);
@@ -172,11 +171,10 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
                            std::string* why) {
   static unsigned counter = 0;
   RemoveLeftoverTemps(windowsPath);
-  const std::string tempPath = windowsPath + kTempMarker +
-                               std::to_string(::GetCurrentProcessId()) + "-" +
-                               std::to_string(++counter);
-  HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::string tempPath = windowsPath + kTempMarker + std::to_string(::GetCurrentProcessId()) +
+                               "-" + std::to_string(++counter);
+  HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     if (why != nullptr) *why = Failure("cannot create a temporary file");
     return false;

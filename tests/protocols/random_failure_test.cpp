@@ -2,9 +2,6 @@
 // code, send nothing built on the missing bytes, and leave the host process running.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
-
 #include "device.h"
 #include "sdk/context.h"
 #include "sdk/crypto/random.h"
@@ -28,15 +25,6 @@ class FailingRandomSource {
   }
   int good_;
 };
-
-TEST(RandomFailure, MakesAnEmptyHexValueAndIsCounted) {
-  const unsigned long before = srRandomFailures();
-  FailingRandomSource failing(0);
-  char* hex = srRandomHex32();
-  EXPECT_STREQ(hex, "");
-  std::free(hex);
-  EXPECT_EQ(srRandomFailures(), before + 1);
-}
 
 TEST(RandomFailure, FailsTheActivationStepAndSendsNothingBuiltOnIt) {
   // Draws of an activation: the device random, the OAEP seeds of the PIN and of Kma, then per

@@ -65,8 +65,8 @@ TEST(FileCreation, NeverEmptiesAFileNorWritesThroughALink) {
     bool wrote;
     const char* seedAfter;  // read through any link
   } cases[] = {
-      {"nothing there", [] {}, [] { return platform::CreateEmptyFileIfMissing("seed.data"); },
-       true, ""},
+      {"nothing there", [] {}, [] { return platform::CreateEmptyFileIfMissing("seed.data"); }, true,
+       ""},
       {"a file", [] { Write("seed.data", "kept"); },
        [] { return platform::CreateEmptyFileIfMissing("seed.data"); }, false, "kept"},
       {"a link to a file", [] { fs::create_symlink("target", "seed.data"); },
