@@ -208,7 +208,6 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
                            std::string* why) {
   const std::string path = NativePath(windowsPath);
   std::string error;
-  RemoveLeftoverTemps(path);
   std::string tempPath;
   const int fd = CreateSiblingTemp(path, tempPath);
   if (fd < 0) {
@@ -241,6 +240,8 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
     ::fsync(dirFd);
     ::close(dirFd);
   }
+  // Only after the new content is in place: the caller is often waiting to save a seed.
+  RemoveLeftoverTemps(path);
   return true;
 }
 

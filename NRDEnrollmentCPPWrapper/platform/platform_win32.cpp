@@ -170,7 +170,6 @@ bool RemoveFile(const std::string& windowsPath) {
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why) {
   static unsigned counter = 0;
-  RemoveLeftoverTemps(windowsPath);
   const std::string tempPath = windowsPath + kTempMarker + std::to_string(::GetCurrentProcessId()) +
                                "-" + std::to_string(++counter);
   HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
@@ -194,6 +193,8 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
     if (why != nullptr) *why = error;
     return false;
   }
+  // Only after the new content is in place: the caller is often waiting to save a seed.
+  RemoveLeftoverTemps(windowsPath);
   return true;
 }
 
