@@ -66,7 +66,7 @@ for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null; done
   cd openssl-*/
   ./Configure "$openssl_target" --cross-compile-prefix="$host-" --prefix="$prefix" \
     no-shared no-tests no-module no-engine no-legacy no-ssl3 no-comp no-ocsp no-cms no-ts \
-    no-srp no-ct no-ui-console no-apps no-docs >/dev/null
+    no-srp no-ct no-ui-console >/dev/null
   make -j"$jobs" build_generated >/dev/null
   make -j"$jobs" libcrypto.a >/dev/null
   cp libcrypto.a "$prefix/lib/"
@@ -80,7 +80,7 @@ echo "windows-deps: openssl built after $((SECONDS - started)) s" >&2
   ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static \
     --with-schannel --without-openssl --without-zlib --without-brotli --without-zstd \
     --without-libidn2 --without-libpsl --without-nghttp2 --without-librtmp --without-libssh2 \
-    --disable-ldap --disable-ldaps --disable-manual --disable-docs --disable-ftp --disable-file \
+    --disable-ldap --disable-ldaps --disable-manual --disable-ftp --disable-file \
     --disable-dict --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smtp \
     --disable-gopher --disable-mqtt --disable-rtsp --disable-smb >/dev/null
   make -j"$jobs" -C lib >/dev/null
@@ -100,6 +100,8 @@ echo "windows-deps: googletest built after $((SECONDS - started)) s" >&2
 
 # cpp-httplib: the upstream single header (the tests' loopback servers and clients).
 cp cpp-httplib-*/httplib.h "$prefix/include/"
+# RapidJSON is headers only: the ones of the installed rapidjson-dev serve every target.
+cp -r /usr/include/rapidjson "$prefix/include/"
 
 echo "$((SECONDS - started))" >"$prefix/.build-seconds"
 printf %s "$fetched_versions" >"$prefix/.complete"
