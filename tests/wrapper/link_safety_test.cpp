@@ -33,16 +33,16 @@ bool OpenAsLog() {
 
 TEST(FileCreation, NeverEmptiesAFileNorWritesThroughALink) {
   struct Case {
-    const char* link;  // what "seed.data" links to; nullptr: no link
-    bool fileThere;
-    bool (*write)();  // true when the write went ahead
-    bool wrote;
+    const char* link;       // what "seed.data" links to; nullptr: no link
+    bool (*write)();        // true when the write went ahead
     const char* seedAfter;  // read through any link
-  } cases[] = {{nullptr, false, CreateSeed, true, ""},
-               {nullptr, true, CreateSeed, false, "kept"},
-               {"target", false, CreateSeed, false, "kept"},
-               {"target", false, OpenAsLog, false, "kept"},
-               {"missing", false, CreateSeed, false, ""}};
+    bool fileThere;
+    bool wrote;
+  } cases[] = {{nullptr, CreateSeed, "", false, true},
+               {nullptr, CreateSeed, "kept", true, false},
+               {"target", CreateSeed, "kept", false, false},
+               {"target", OpenAsLog, "kept", false, false},
+               {"missing", CreateSeed, "", false, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.link ? c.link : "no link") + (c.fileThere ? ", a file" : ""));
     LogSandbox sandbox;
