@@ -1,0 +1,184 @@
+#include "request_stream.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace devserver {
+
+namespace {
+
+// Chunk sizes, extensions and trailers of a chunked body get this much beyond max_body.
+constexpr size_t kFramingAllowance = 16 * 1024;
+// Waits are cut into slices so that a stopping server is noticed within one.
+constexpr std::chrono::milliseconds kSlice{100};
+// After a refusal, what the client still sends is read and dropped for this long (so the
+// refusal is not lost to a reset), then the connection closes.
+constexpr std::chrono::milliseconds kDrainTime{300};
+constexpr size_t kDrainBytes = 1024 * 1024;
+
+void addressOf(const sockaddr_storage& address, socklen_t length, std::string& ip, int& port) {
+  char host[NI_MAXHOST] = "";
+  char service[NI_MAXSERV] = "";
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), length, host, sizeof host,
+                  service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) == 0) {
+    ip = host;
+    port = std::atoi(service);
+  }
+}
+
+}  // namespace
+
+HeadStatus checkHead(std::string_view data, const RequestLimits& limits, size_t& headEnd) {
+  size_t start = 0;
+  size_t lines = 0;
+  for (;;) {
+    const size_t end = data.find('\n', start);
+    const size_t lineLength = (end == std::string_view::npos ? data.size() : end) - start;
+    if (lines == 0 && lineLength > limits.max_request_line) return HeadStatus::LineTooLong;
+    if (end == std::string_view::npos) break;
+    if (end + 1 > limits.max_header_bytes) return HeadStatus::TooLarge;
+    const bool empty = lineLength == 0 || (lineLength == 1 && data[start] == '\r');
+    if (empty && lines > 0) {
+      headEnd = end + 1;
+      return HeadStatus::Complete;
+    }
+    if (++lines > limits.max_header_count + 1) return HeadStatus::TooManyHeaders;
+    start = end + 1;
+  }
+  return data.size() > limits.max_header_bytes ? HeadStatus::TooLarge : HeadStatus::Incomplete;
+}
+
+RequestStream::RequestStream(socket_t sock, const RequestLimits& limits,
+                             const std::atomic<socket_t>& listening)
+    : sock_(sock), limits_(limits), listening_(listening) {}
+
+bool RequestStream::waitFor(short events, Clock::time_point until) const {
+  for (;;) {
+    if (listening_ == INVALID_SOCKET) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{sock_, events, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(std::min(left, kSlice).count()));
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+
+ssize_t RequestStream::fill(size_t most) {
+  char chunk[4096];
+  while (waitFor(POLLIN, deadline_)) {
+    const ssize_t n = ::recv(sock_, chunk, std::min(most, sizeof chunk), MSG_DONTWAIT);
+    if (n > 0) buffer_.append(chunk, static_cast<size_t>(n));
+    if (n >= 0 || (errno != EAGAIN && errno != EINTR)) return n;
+  }
+  return -1;
+}
+
+bool RequestStream::awaitRequest() {
+  if (pos_ < buffer_.size()) return true;
+  return waitFor(POLLIN, Clock::now() + limits_.keep_alive);
+}
+
+RequestStream::Start RequestStream::readHead() {
+  deadline_ = Clock::now() + limits_.deadline;
+  consumed_ = 0;
+  for (;;) {
+    size_t headEnd = 0;
+    switch (checkHead(std::string_view(buffer_).substr(pos_), limits_, headEnd)) {
+      case HeadStatus::Complete:
+        budget_ = headEnd + limits_.max_body + kFramingAllowance;
+        return Start::Ready;
+      case HeadStatus::LineTooLong:
+        return Start::LineTooLong;
+      case HeadStatus::TooLarge:
+        return Start::TooLarge;
+      case HeadStatus::TooManyHeaders:
+        return Start::TooManyHeaders;
+      case HeadStatus::Incomplete:
+        break;
+    }
+    // Never hold more than one byte past the limit: the next check refuses it.
+    const size_t held = buffer_.size() - pos_;
+    const ssize_t n = fill(limits_.max_header_bytes + 1 - std::min(held, limits_.max_header_bytes));
+    if (n == 0) return Start::Closed;
+    if (n < 0) return held == 0 ? Start::Closed : Start::TimedOut;
+  }
+}
+
+void RequestStream::endRequest() {
+  buffer_.erase(0, pos_);
+  pos_ = 0;
+}
+
+void RequestStream::refuse(int status, const char* reason) {
+  const std::string body = std::string(reason) + "\n";
+  const std::string reply = "HTTP/1.1 " + std::to_string(status) + " " + reason +
+                            "\r\nContent-Type: text/plain\r\nContent-Length: " +
+                            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  write(reply.data(), reply.size());
+  ::shutdown(sock_, SHUT_WR);
+  const auto until = Clock::now() + kDrainTime;
+  char sink[4096];
+  for (size_t drained = 0; drained < kDrainBytes && waitFor(POLLIN, until);) {
+    const ssize_t n = ::recv(sock_, sink, sizeof sink, MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
+    if (n > 0) drained += static_cast<size_t>(n);
+  }
+}
+
+bool RequestStream::is_readable() const {
+  return pos_ < buffer_.size() || waitFor(POLLIN, deadline_);
+}
+
+bool RequestStream::is_writable() const {
+  return waitFor(POLLOUT, Clock::now() + limits_.write_timeout);
+}
+
+ssize_t RequestStream::read(char* ptr, size_t size) {
+  if (consumed_ >= budget_ || size == 0) return -1;
+  if (pos_ == buffer_.size()) {
+    endRequest();
+    const ssize_t n = fill(budget_ - consumed_);
+    if (n <= 0) return n;
+  }
+  const size_t n = std::min({size, buffer_.size() - pos_, budget_ - consumed_});
+  std::memcpy(ptr, buffer_.data() + pos_, n);
+  pos_ += n;
+  consumed_ += n;
+  return static_cast<ssize_t>(n);
+}
+
+ssize_t RequestStream::write(const char* ptr, size_t size) {
+  size_t sent = 0;
+  while (sent < size) {
+    if (!waitFor(POLLOUT, Clock::now() + limits_.write_timeout)) return -1;
+    const ssize_t n = ::send(sock_, ptr + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (n <= 0) return -1;
+    sent += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(size);
+}
+
+void RequestStream::get_remote_ip_and_port(std::string& ip, int& port) const {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getpeername(sock_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    addressOf(address, length, ip, port);
+  }
+}
+
+void RequestStream::get_local_ip_and_port(std::string& ip, int& port) const {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(sock_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    addressOf(address, length, ip, port);
+  }
+}
+
+}  // namespace devserver
