@@ -57,6 +57,8 @@ class Running {
   void control(const std::string& path, const std::string& json);
 
  private:
+  httplib::Headers headersFor(const std::string& path) const;
+
   std::unique_ptr<devserver::DevServer> server_;
   std::unique_ptr<httplib::Client> client_;
 };
