@@ -44,8 +44,7 @@ bool BoundedServer::process_and_close_socket(socket_t sock) {
     }
     if (start != RequestStream::Start::Ready) break;
     bool closed = false;
-    if (!process_request(stream, n == limits_.requests_per_connection, closed, nullptr) ||
-        closed) {
+    if (!process_request(stream, n == limits_.requests_per_connection, closed, nullptr) || closed) {
       break;
     }
     stream.endRequest();

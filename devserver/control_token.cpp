@@ -29,7 +29,8 @@ bool bearerMatches(const std::string& authorization, const std::string& token) {
   static const std::string kBearer = "Bearer ";
   if (token.empty() || authorization.compare(0, kBearer.size(), kBearer) != 0) return false;
   const std::string given = authorization.substr(kBearer.size());
-  return given.size() == token.size() && CRYPTO_memcmp(given.data(), token.data(), token.size()) == 0;
+  return given.size() == token.size() &&
+         CRYPTO_memcmp(given.data(), token.data(), token.size()) == 0;
 }
 
 }  // namespace devserver

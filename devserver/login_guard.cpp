@@ -16,8 +16,8 @@ void LoginGuard::failed(const std::string& deviceId, Clock::time_point now) {
   ++entry.failures;
   if (entry.failures < kFreeAttempts) return;
   const int doublings = std::min(entry.failures - kFreeAttempts, 16);
-  const auto lock = std::min<std::chrono::seconds>(kFirstLock * (int64_t{1} << doublings),
-                                                   kLongestLock);
+  const auto lock =
+      std::min<std::chrono::seconds>(kFirstLock * (int64_t{1} << doublings), kLongestLock);
   entry.until = now + lock;
 }
 

@@ -24,8 +24,8 @@ constexpr size_t kDrainBytes = 1024 * 1024;
 void addressOf(const sockaddr_storage& address, socklen_t length, std::string& ip, int& port) {
   char host[NI_MAXHOST] = "";
   char service[NI_MAXSERV] = "";
-  if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), length, host, sizeof host,
-                  service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) == 0) {
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), length, host, sizeof host, service,
+                  sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) == 0) {
     ip = host;
     port = std::atoi(service);
   }
@@ -117,9 +117,10 @@ void RequestStream::endRequest() {
 
 void RequestStream::refuse(int status, const char* reason) {
   const std::string body = std::string(reason) + "\n";
-  const std::string reply = "HTTP/1.1 " + std::to_string(status) + " " + reason +
-                            "\r\nContent-Type: text/plain\r\nContent-Length: " +
-                            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  const std::string reply =
+      "HTTP/1.1 " + std::to_string(status) + " " + reason +
+      "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
+      "\r\nConnection: close\r\n\r\n" + body;
   write(reply.data(), reply.size());
   ::shutdown(sock_, SHUT_WR);
   const auto until = Clock::now() + kDrainTime;

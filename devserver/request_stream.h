@@ -31,8 +31,7 @@ class RequestStream : public httplib::Stream {
   enum class Start { Ready, Closed, TimedOut, LineTooLong, TooLarge, TooManyHeaders };
 
   // stopping: the server's listening socket, INVALID_SOCKET once it stops.
-  RequestStream(socket_t sock, const RequestLimits& limits,
-                const std::atomic<socket_t>& listening);
+  RequestStream(socket_t sock, const RequestLimits& limits, const std::atomic<socket_t>& listening);
 
   // Waits (at most the keep-alive time) for the next request on the connection.
   bool awaitRequest();
@@ -60,8 +59,8 @@ class RequestStream : public httplib::Stream {
   socket_t sock_;
   const RequestLimits& limits_;
   const std::atomic<socket_t>& listening_;
-  std::string buffer_;  // received, not yet consumed by the HTTP library
-  size_t pos_ = 0;      // next byte of buffer_ to hand out
+  std::string buffer_;   // received, not yet consumed by the HTTP library
+  size_t pos_ = 0;       // next byte of buffer_ to hand out
   size_t consumed_ = 0;  // bytes of this request handed out
   size_t budget_ = 0;    // most bytes this request may consume: head, body, chunk framing
   Clock::time_point deadline_;

@@ -48,6 +48,7 @@ class Running {
   ~Running();
 
   int port() const { return server_->port(); }
+  const std::string& controlToken() const { return server_->controlToken(); }
   // GET of a service request; query is the raw text after "?action=".
   httplib::Result service(const std::string& action, const std::string& query);
   httplib::Result put(const std::string& path, const std::string& body, bool withAuth = true);
