@@ -32,6 +32,10 @@ bool BoundedServer::process_and_close_socket(socket_t sock) {
         status = 414;
         reason = "URI Too Long";
         break;
+      case RequestStream::Start::BodyTooLarge:
+        status = 413;
+        reason = "Payload Too Large";
+        break;
       case RequestStream::Start::TooLarge:
       case RequestStream::Start::TooManyHeaders:
         status = 431;

@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace devserver {
@@ -31,6 +33,21 @@ void addressOf(const sockaddr_storage& address, socklen_t length, std::string& i
   }
 }
 
+// The value of a Content-Length header line, 0 for any other line. A value too long to be a
+// number counts as too large.
+size_t declaredLength(std::string_view line) {
+  static constexpr std::string_view kName = "content-length:";
+  if (line.size() < kName.size()) return 0;
+  for (size_t i = 0; i < kName.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(line[i])) != kName[i]) return 0;
+  }
+  const size_t digits = line.find_first_of("0123456789", kName.size());
+  if (digits == std::string_view::npos) return 0;
+  const size_t stop = line.find_first_not_of("0123456789", digits);
+  const std::string_view number = line.substr(digits, stop - digits);
+  return number.size() > 12 ? SIZE_MAX : std::stoull(std::string(number));
+}
+
 }  // namespace
 
 HeadStatus checkHead(std::string_view data, const RequestLimits& limits, size_t& headEnd) {
@@ -46,6 +63,9 @@ HeadStatus checkHead(std::string_view data, const RequestLimits& limits, size_t&
     if (empty && lines > 0) {
       headEnd = end + 1;
       return HeadStatus::Complete;
+    }
+    if (lines > 0 && declaredLength(data.substr(start, lineLength)) > limits.max_body) {
+      return HeadStatus::BodyTooLarge;
     }
     if (++lines > limits.max_header_count + 1) return HeadStatus::TooManyHeaders;
     start = end + 1;
@@ -99,6 +119,8 @@ RequestStream::Start RequestStream::readHead() {
         return Start::TooLarge;
       case HeadStatus::TooManyHeaders:
         return Start::TooManyHeaders;
+      case HeadStatus::BodyTooLarge:
+        return Start::BodyTooLarge;
       case HeadStatus::Incomplete:
         break;
     }

@@ -20,6 +20,7 @@ enum class HeadStatus {
   LineTooLong,     // 414
   TooLarge,        // 431: too many bytes
   TooManyHeaders,  // 431: too many lines
+  BodyTooLarge,    // 413: a Content-Length over max_body (refused without waiting for it)
 };
 
 // Checks the start of a request (the bytes received so far). On Complete, headEnd is the
@@ -28,7 +29,7 @@ HeadStatus checkHead(std::string_view data, const RequestLimits& limits, size_t&
 
 class RequestStream : public httplib::Stream {
  public:
-  enum class Start { Ready, Closed, TimedOut, LineTooLong, TooLarge, TooManyHeaders };
+  enum class Start { Ready, Closed, TimedOut, LineTooLong, TooLarge, TooManyHeaders, BodyTooLarge };
 
   // stopping: the server's listening socket, INVALID_SOCKET once it stops.
   RequestStream(socket_t sock, const RequestLimits& limits, const std::atomic<socket_t>& listening);

@@ -87,6 +87,8 @@ TEST(Hardening, RequestHeadsAreBoundedBeforeTheyAreRead) {
       {"256 KiB of short headers", control + headers(8000, 20) + "\r\n", 431},
       {"one 256 KiB header", control + headers(1, 256 * 1024) + "\r\n", 431},
       {"too many headers", control + headers(80, 4) + "\r\n", 431},
+      {"a body declared too large, never sent",
+       "PUT /login HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n{}", 413},
       {"a 9,000-character target",
        "GET /srws/MAC?action=" + std::string(9000, 'a') + " HTTP/1.1\r\n\r\n", 414},
       // The flood above did not stop the server, and a request within every bound is served.
