@@ -54,9 +54,10 @@ header_flood() {
   done
 }
 
-# 1,000 malformed or hostile requests spread over the run, sent with bash's own TCP
-# redirection (a process per request would be too slow on a busy machine).
+# Malformed or hostile requests ($1 of them, worker $2) spread over the run, sent with bash's
+# own TCP redirection (a process per request would be too slow on a busy machine).
 malformed() {
+  local count="$1" worker="$2"
   trap '' PIPE
   local long
   long="$(head -c 9000 /dev/zero | tr '\0' A)"
@@ -74,16 +75,17 @@ malformed() {
     "BREW /pot HTTP/1.1\r\n\r\n"
     "\x00\x01\x02garbage\r\n\r\n"
   )
-  local i line
-  for i in $(seq 1000); do
+  local i line pause
+  pause="$(awk "BEGIN { print $seconds / $count / 2 }")"
+  for i in $(seq "$count"); do
     ((SECONDS < end)) || break
-    echo "$i" >"$run/malformed"
+    echo "$i" >"$run/malformed.$worker"
     if exec 3<>"/dev/tcp/127.0.0.1/$port"; then
-      printf "${bad[i % ${#bad[@]}]}" >&3 2>/dev/null || true
+      printf "%b" "${bad[i % ${#bad[@]}]}" >&3 2>/dev/null || true
       read -r -t 5 line <&3 2>/dev/null || true
       exec 3<&-
     fi
-    sleep "$(awk "BEGIN { print $seconds / 2000 }")"
+    sleep "$pause"
   done
 }
 
@@ -134,7 +136,8 @@ valid_traffic() {
 
 for _ in $(seq 16); do slow_client & workers+=($!); done
 for _ in $(seq 4); do header_flood & workers+=($!); done
-malformed & workers+=($!)
+malformed 500 1 & workers+=($!)
+malformed 500 2 & workers+=($!)
 valid_traffic & workers+=($!)
 
 peak_rss=0
@@ -150,9 +153,10 @@ hwm="$(awk '/^VmHWM/ { print $2 }' "/proc/$server/status")"
 touch "$run/valid/times" "$run/valid/refused"
 echo "soak: ${seconds} s against $url"
 echo "  server peak memory (VmHWM): $((hwm / 1024)) MB (highest sampled RSS $((peak_rss / 1024)) MB)"
-echo "  valid requests: $(wc -l <"$run/valid/times") answered, slowest:" \
-  "$(sort -n "$run/valid/times" | tail -n 1)"
-echo "  malformed requests sent: $(cat "$run/malformed" 2>/dev/null || echo 0)"
+echo "  valid requests: $(wc -l <"$run/valid/times") answered, slowest (s):" \
+  "$(sort -n "$run/valid/times" | tail -n 1);" \
+  "slowest single HTTP request: $(grep -v qmtsr "$run/valid/times" | sort -n | tail -n 1)"
+echo "  malformed requests sent: $(cat "$run"/malformed.* | awk '{ n += $1 } END { print n }')"
 echo "  valid requests refused: $(wc -l <"$run/valid/refused")"
 sed 's/^/    /' "$run/valid/refused" | head -n 5
 echo "  refusals the server logged: 431/414 $(grep -c -- '-> 43[1]\|-> 414' "$run/server.log" || true)," \
