@@ -14,9 +14,28 @@ BoundedServer::BoundedServer(const RequestLimits& limits, RefusalLog refusalLog)
   set_payload_max_length(limits_.max_body);
 }
 
+BoundedServer::BoundedServer(const RequestLimits& limits, RefusalLog refusalLog,
+                             const std::string& certPath, const std::string& keyPath)
+    : BoundedServer(limits, std::move(refusalLog)) {
+  tls_ = true;
+  context_ = SSL_CTX_new(TLS_server_method());
+  if (context_ != nullptr &&
+      (SSL_CTX_use_certificate_chain_file(context_, certPath.c_str()) != 1 ||
+       SSL_CTX_use_PrivateKey_file(context_, keyPath.c_str(), SSL_FILETYPE_PEM) != 1 ||
+       SSL_CTX_check_private_key(context_) != 1)) {
+    SSL_CTX_free(context_);
+    context_ = nullptr;
+  }
+}
+
+BoundedServer::~BoundedServer() {
+  SSL_CTX_free(context_);
+}
+
 bool BoundedServer::process_and_close_socket(socket_t sock) {
   RequestStream stream(sock, limits_, svr_sock_);
-  for (size_t n = 1; n <= limits_.requests_per_connection && stream.awaitRequest(); ++n) {
+  const bool ready = !tls_ || stream.acceptTls(context_);
+  for (size_t n = 1; ready && n <= limits_.requests_per_connection && stream.awaitRequest(); ++n) {
     int status = 0;
     const char* reason = "";
     const RequestStream::Start start = stream.readHead();

@@ -1,5 +1,6 @@
 #include "request_stream.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -77,6 +78,79 @@ RequestStream::RequestStream(socket_t sock, const RequestLimits& limits,
                              const std::atomic<socket_t>& listening)
     : sock_(sock), limits_(limits), listening_(listening) {}
 
+RequestStream::~RequestStream() {
+  if (ssl_ == nullptr) return;
+  SSL_shutdown(ssl_);  // one try: the socket is non-blocking and about to close
+  SSL_free(ssl_);
+}
+
+bool RequestStream::acceptTls(SSL_CTX* context) {
+  ssl_ = SSL_new(context);
+  const int flags = ::fcntl(sock_, F_GETFL);
+  if (ssl_ == nullptr || flags < 0 || ::fcntl(sock_, F_SETFL, flags | O_NONBLOCK) != 0 ||
+      SSL_set_fd(ssl_, sock_) != 1) {
+    return false;
+  }
+  const auto until = Clock::now() + limits_.deadline;
+  for (;;) {
+    const int done = SSL_accept(ssl_);
+    if (done == 1) return true;
+    const int error = SSL_get_error(ssl_, done);
+    const short wait = error == SSL_ERROR_WANT_READ    ? POLLIN
+                       : error == SSL_ERROR_WANT_WRITE ? POLLOUT
+                                                       : 0;
+    if (wait == 0 || !waitFor(wait, until)) return false;
+  }
+}
+
+ssize_t RequestStream::receiveSome(char* data, size_t size, Clock::time_point until) {
+  for (;;) {
+    short wait = POLLIN;
+    if (ssl_ == nullptr) {
+      const ssize_t n = ::recv(sock_, data, size, MSG_DONTWAIT);
+      if (n >= 0) return n;
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+    } else {
+      const int n = SSL_read(ssl_, data, static_cast<int>(std::min<size_t>(size, INT32_MAX)));
+      if (n > 0) return n;
+      const int error = SSL_get_error(ssl_, n);
+      if (error == SSL_ERROR_ZERO_RETURN) return 0;
+      if (error == SSL_ERROR_WANT_WRITE) {
+        wait = POLLOUT;
+      } else if (error != SSL_ERROR_WANT_READ) {
+        return -1;
+      }
+    }
+    if (!waitFor(wait, until)) return -1;
+  }
+}
+
+ssize_t RequestStream::sendSome(const char* data, size_t size, Clock::time_point until) {
+  for (;;) {
+    short wait = POLLOUT;
+    if (ssl_ == nullptr) {
+      const ssize_t n = ::send(sock_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) return n;
+      if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return -1;
+    } else {
+      const int n = SSL_write(ssl_, data, static_cast<int>(std::min<size_t>(size, INT32_MAX)));
+      if (n > 0) return n;
+      const int error = SSL_get_error(ssl_, n);
+      if (error == SSL_ERROR_WANT_READ) {
+        wait = POLLIN;
+      } else if (error != SSL_ERROR_WANT_WRITE) {
+        return -1;
+      }
+    }
+    if (!waitFor(wait, until)) return -1;
+  }
+}
+
+// TLS may hold decrypted bytes the socket no longer shows as readable.
+bool RequestStream::hasBuffered() const {
+  return pos_ < buffer_.size() || (ssl_ != nullptr && SSL_pending(ssl_) > 0);
+}
+
 bool RequestStream::waitFor(short events, Clock::time_point until) const {
   for (;;) {
     if (listening_ == INVALID_SOCKET) return false;
@@ -91,17 +165,13 @@ bool RequestStream::waitFor(short events, Clock::time_point until) const {
 
 ssize_t RequestStream::fill(size_t most) {
   char chunk[4096];
-  while (waitFor(POLLIN, deadline_)) {
-    const ssize_t n = ::recv(sock_, chunk, std::min(most, sizeof chunk), MSG_DONTWAIT);
-    if (n > 0) buffer_.append(chunk, static_cast<size_t>(n));
-    if (n >= 0 || (errno != EAGAIN && errno != EINTR)) return n;
-  }
-  return -1;
+  const ssize_t n = receiveSome(chunk, std::min(most, sizeof chunk), deadline_);
+  if (n > 0) buffer_.append(chunk, static_cast<size_t>(n));
+  return n;
 }
 
 bool RequestStream::awaitRequest() {
-  if (pos_ < buffer_.size()) return true;
-  return waitFor(POLLIN, Clock::now() + limits_.keep_alive);
+  return hasBuffered() || waitFor(POLLIN, Clock::now() + limits_.keep_alive);
 }
 
 RequestStream::Start RequestStream::readHead() {
@@ -144,18 +214,18 @@ void RequestStream::refuse(int status, const char* reason) {
       "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
       "\r\nConnection: close\r\n\r\n" + body;
   write(reply.data(), reply.size());
-  ::shutdown(sock_, SHUT_WR);
+  if (ssl_ == nullptr) ::shutdown(sock_, SHUT_WR);
   const auto until = Clock::now() + kDrainTime;
   char sink[4096];
-  for (size_t drained = 0; drained < kDrainBytes && waitFor(POLLIN, until);) {
-    const ssize_t n = ::recv(sock_, sink, sizeof sink, MSG_DONTWAIT);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
-    if (n > 0) drained += static_cast<size_t>(n);
+  for (size_t drained = 0; drained < kDrainBytes;) {
+    const ssize_t n = receiveSome(sink, sizeof sink, until);
+    if (n <= 0) break;
+    drained += static_cast<size_t>(n);
   }
 }
 
 bool RequestStream::is_readable() const {
-  return pos_ < buffer_.size() || waitFor(POLLIN, deadline_);
+  return hasBuffered() || waitFor(POLLIN, deadline_);
 }
 
 bool RequestStream::is_writable() const {
@@ -177,11 +247,8 @@ ssize_t RequestStream::read(char* ptr, size_t size) {
 }
 
 ssize_t RequestStream::write(const char* ptr, size_t size) {
-  size_t sent = 0;
-  while (sent < size) {
-    if (!waitFor(POLLOUT, Clock::now() + limits_.write_timeout)) return -1;
-    const ssize_t n = ::send(sock_, ptr + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+  for (size_t sent = 0; sent < size;) {
+    const ssize_t n = sendSome(ptr + sent, size - sent, Clock::now() + limits_.write_timeout);
     if (n <= 0) return -1;
     sent += static_cast<size_t>(n);
   }

@@ -1,9 +1,10 @@
 // One client connection read under RequestLimits: the request head is read and checked here
 // before the HTTP library parses it, and every later read keeps to the request's deadline and
-// body budget.
+// body budget. Plain TCP, or TLS once acceptTls() succeeded.
 #pragma once
 
 #include <httplib.h>
+#include <openssl/ssl.h>
 
 #include <atomic>
 #include <chrono>
@@ -31,8 +32,14 @@ class RequestStream : public httplib::Stream {
  public:
   enum class Start { Ready, Closed, TimedOut, LineTooLong, TooLarge, TooManyHeaders, BodyTooLarge };
 
-  // stopping: the server's listening socket, INVALID_SOCKET once it stops.
+  // listening: the server's listening socket, INVALID_SOCKET once it stops.
   RequestStream(socket_t sock, const RequestLimits& limits, const std::atomic<socket_t>& listening);
+  ~RequestStream() override;
+  RequestStream(const RequestStream&) = delete;
+  RequestStream& operator=(const RequestStream&) = delete;
+
+  // The TLS handshake, within the request deadline; false when it fails or takes longer.
+  bool acceptTls(SSL_CTX* context);
 
   // Waits (at most the keep-alive time) for the next request on the connection.
   bool awaitRequest();
@@ -56,6 +63,10 @@ class RequestStream : public httplib::Stream {
   bool waitFor(short events, Clock::time_point until) const;
   // Receives what is there into buffer_ (at most `most` bytes); 0 on end, -1 on error/timeout.
   ssize_t fill(size_t most);
+  // One receive or send, over TLS when there is a session, waiting until `until` at most.
+  ssize_t receiveSome(char* data, size_t size, Clock::time_point until);
+  ssize_t sendSome(const char* data, size_t size, Clock::time_point until);
+  bool hasBuffered() const;
 
   socket_t sock_;
   const RequestLimits& limits_;
@@ -65,6 +76,7 @@ class RequestStream : public httplib::Stream {
   size_t consumed_ = 0;  // bytes of this request handed out
   size_t budget_ = 0;    // most bytes this request may consume: head, body, chunk framing
   Clock::time_point deadline_;
+  SSL* ssl_ = nullptr;
 };
 
 }  // namespace devserver

@@ -113,25 +113,19 @@ bool DevServer::open(std::string& error) {
   const std::string tokenPath = controlTokenPath(options_.db_path);
   if (!tokenPath.empty() && !writeControlToken(tokenPath, controlToken_, error)) return false;
 
+  auto logRefusal = [this](int status, const std::string& reason) {
+    if (options_.log_requests) logLine("- - -> " + std::to_string(status) + " " + reason);
+  };
   if (options_.cert_path.empty()) {
-    http_ = std::make_unique<BoundedServer>(
-        options_.limits, [this](int status, const std::string& reason) {
-          if (options_.log_requests) logLine("- - -> " + std::to_string(status) + " " + reason);
-        });
+    http_ = std::make_unique<BoundedServer>(options_.limits, logRefusal);
   } else {
-    http_ =
-        std::make_unique<httplib::SSLServer>(options_.cert_path.c_str(), options_.key_path.c_str());
+    http_ = std::make_unique<BoundedServer>(options_.limits, logRefusal, options_.cert_path,
+                                            options_.key_path);
     if (!http_->is_valid()) {
       error = "cannot use the certificate " + options_.cert_path + " and key " + options_.key_path;
       return false;
     }
-    const size_t threads = options_.limits.worker_threads;
-    http_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-    http_->set_payload_max_length(options_.limits.max_body);
   }
-  http_->set_keep_alive_timeout(2);
-  http_->set_read_timeout(5);
-  http_->set_write_timeout(5);
   addRoutes();
 
   port_ = options_.port == 0

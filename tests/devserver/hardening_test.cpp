@@ -2,6 +2,9 @@
 // without its token, login guessing, and setups that would cancel another device's exchange.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,6 +107,56 @@ TEST(Hardening, RequestHeadsAreBoundedBeforeTheyAreRead) {
   }
 }
 
+// A self-signed certificate for 127.0.0.1 and its key, as PEM files.
+void writeSelfSignedCertificate(const std::string& certPath, const std::string& keyPath) {
+  EVP_PKEY* key = EVP_RSA_gen(2048);
+  X509* cert = X509_new();
+  ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+  X509_gmtime_adj(X509_getm_notBefore(cert), 0);
+  X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
+  X509_set_pubkey(cert, key);
+  X509_NAME_add_entry_by_txt(X509_get_subject_name(cert), "CN", MBSTRING_ASC,
+                             reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+  X509_set_issuer_name(cert, X509_get_subject_name(cert));
+  X509_sign(cert, key, EVP_sha256());
+  std::FILE* out = std::fopen(certPath.c_str(), "w");
+  PEM_write_X509(out, cert);
+  std::fclose(out);
+  out = std::fopen(keyPath.c_str(), "w");
+  PEM_write_PrivateKey(out, key, nullptr, nullptr, 0, nullptr, nullptr);
+  std::fclose(out);
+  X509_free(cert);
+  EVP_PKEY_free(key);
+}
+
+TEST(Hardening, HttpsKeepsTheSameBounds) {
+  const fs::path folder =
+      fs::temp_directory_path() / ("devserver-tls-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  devserver::ServerOptions options;
+  options.port = 0;
+  options.db_path = ":memory:";
+  options.log_requests = false;
+  options.cert_path = (folder / "cert.pem").string();
+  options.key_path = (folder / "key.pem").string();
+  writeSelfSignedCertificate(options.cert_path, options.key_path);
+  devserver::DevServer server(options);
+  std::string error;
+  ASSERT_TRUE(server.open(error)) << error;
+  server.start();
+  httplib::SSLClient client("127.0.0.1", server.port());
+  client.enable_server_certificate_verification(false);
+  const auto flooded = client.Get("/control/faults", {{"X-Flood", std::string(64 * 1024, 'v')}});
+  ASSERT_TRUE(flooded);
+  EXPECT_EQ(flooded->status, 431);
+  const auto valid =
+      client.Get("/control/faults", {{"Authorization", "Bearer " + server.controlToken()}});
+  ASSERT_TRUE(valid);
+  EXPECT_EQ(valid->status, 200);
+  server.stop();
+  fs::remove_all(folder);
+}
+
 TEST(Hardening, SlowClientsAreCutOffAndDoNotStarveOthers) {
   devserver::ServerOptions options;
   options.port = 0;
@@ -141,7 +194,7 @@ TEST(Hardening, SlowClientsAreCutOffAndDoNotStarveOthers) {
 
 TEST(Hardening, ControlNeedsTheBearerToken) {
   Running server;
-  const std::string token = server.controlToken();
+  const std::string& token = server.controlToken();
   ASSERT_GE(token.size(), 32u);
   struct Case {
     const char* what;
