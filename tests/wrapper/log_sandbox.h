@@ -5,7 +5,6 @@
 #define QMT_TESTS_WRAPPER_LOG_SANDBOX_H
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/test_os.h"
 
 namespace qmt_test {
 
@@ -29,10 +30,7 @@ inline std::string ReadFile(const fs::path& path) {
 // "..\..\..\log\..." in log.
 class LogSandbox {
  public:
-  LogSandbox() : previous_(fs::current_path()) {
-    std::string pattern = (fs::temp_directory_path() / "qmtsr-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    root_ = pattern;
+  LogSandbox() : previous_(fs::current_path()), root_(MakeTempFolder("qmtsr-")) {
     fs::create_directories(root_ / "log");
     fs::create_directories(root_ / "a" / "b" / "log");
     fs::create_directories(root_ / "a" / "b" / "c");
@@ -69,9 +67,9 @@ class ScopedEnv {
  private:
   void Apply(const std::optional<std::string>& value) {
     if (value) {
-      ::setenv(name_.c_str(), value->c_str(), 1);
+      SetEnv(name_, *value);
     } else {
-      ::unsetenv(name_.c_str());
+      UnsetEnv(name_);
     }
   }
   std::string name_;
@@ -126,7 +124,7 @@ inline std::vector<LogEntry> ReadLog(const fs::path& path) {
   }
   std::size_t pos = 0;
   while (headerLength != 0) {
-    EXPECT_EQ(entry.pid, std::to_string(::getpid()));
+    EXPECT_EQ(entry.pid, std::to_string(ProcessId()));
     std::size_t from = pos + headerLength;
     LogEntry next;
     std::size_t nextLength = 0;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <ctime>
 #include <string>
@@ -22,9 +21,7 @@ using SRCppWrap::QmtSR;
 using Messages = std::vector<std::string>;
 
 std::string LocalStampNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
+  std::tm local = qmt_test::LocalTime(std::time(nullptr));
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d.%H:%M:%S", &local);
   return text;
@@ -39,7 +36,7 @@ TEST(WrapperLog, EntryLayoutIsExact) {
   const std::string stamp = content.substr(2, 19);
   EXPECT_TRUE(IsTimestamp(stamp)) << stamp;
   EXPECT_EQ(content,
-            "\n[" + stamp + "] - [pid - " + std::to_string(::getpid()) + "] OTP server index: 3");
+            "\n[" + stamp + "] - [pid - " + std::to_string(qmt_test::ProcessId()) + "] OTP server index: 3");
 }
 
 TEST(WrapperLog, TimestampIsLocalTime) {
@@ -48,12 +45,12 @@ TEST(WrapperLog, TimestampIsLocalTime) {
   std::string before, after;
   {
     ScopedEnv tz("TZ", "QMT-13:45");  // far from UTC, so a UTC stamp would show
-    ::tzset();
+    tzset();
     before = LocalStampNow();
     sr.SRWrapperEnrollmentAuthLogEntry("tick");
     after = LocalStampNow();
   }
-  ::tzset();
+  tzset();
   auto entries = ReadLog(sandbox.EnrollmentLog());
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_TRUE(entries[0].timestamp == before || entries[0].timestamp == after)
