@@ -11,21 +11,19 @@ seconds="${SOAK_SECONDS:-60}"
 run="$(mktemp -d "${TMPDIR:-/tmp}/devserver-soak-XXXXXX")"
 mkdir -p "$run/valid"
 
-"$build/devserver/sentrel-devserver" --port 0 --db "$run/soak.db" >"$run/port" 2>"$run/server.log" &
-server=$!
+# shellcheck source=scripts/devserver-session.sh
+. "$root/scripts/devserver-session.sh"
+start_devserver "$build/devserver/sentrel-devserver" "$run" || exit 1
+server="$server_pid"
 workers=()
 finish() {
   for pid in "${workers[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait "${workers[@]}" 2>/dev/null || true
-  kill "$server" 2>/dev/null || true
-  wait "$server" 2>/dev/null || true
+  stop_devserver
   rm -rf "$run"
 }
 trap finish EXIT
-for _ in $(seq 100); do grep -q . "$run/port" 2>/dev/null && break; sleep 0.1; done
-port="$(head -n 1 "$run/port")"
-url="http://127.0.0.1:$port"
-token="$(cat "$run/soak.db.control-token")"
+token="$(cat "$run/sentrel.db.control-token")"
 end=$((SECONDS + seconds))
 
 # One slow client: sends a request line, then a header every 0.5 s until the server cuts it off,
@@ -159,6 +157,6 @@ echo "  valid requests: $(wc -l <"$run/valid/times") answered, slowest (s):" \
 echo "  malformed requests sent: $(cat "$run"/malformed.* | awk '{ n += $1 } END { print n }')"
 echo "  valid requests refused: $(wc -l <"$run/valid/refused")"
 sed 's/^/    /' "$run/valid/refused" | head -n 5
-echo "  refusals the server logged: 431/414 $(grep -c -- '-> 43[1]\|-> 414' "$run/server.log" || true)," \
-  "408 $(grep -c -- '-> 408' "$run/server.log" || true)"
+echo "  refusals the server logged: 431/414 $(grep -c -- '-> 43[1]\|-> 414' "$run/requests.log" || true)," \
+  "408 $(grep -c -- '-> 408' "$run/requests.log" || true)"
 [ "$hwm" -lt $((100 * 1024)) ] && [ ! -s "$run/valid/refused" ]
