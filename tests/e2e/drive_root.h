@@ -1,5 +1,7 @@
 // A temporary installation for one test: a drive root (QMT_DRIVE_ROOT) holding the host's
 // folders, and a working directory inside it so that the relative log and PIN paths land there.
+// On Windows the host's paths are the real C: drive's: the installation is made there, which
+// only Wine's throwaway prefix allows.
 #ifndef QMT_TESTS_E2E_DRIVE_ROOT_H
 #define QMT_TESTS_E2E_DRIVE_ROOT_H
 
@@ -11,8 +13,8 @@ namespace qmt_e2e {
 
 class DriveRoot {
  public:
-  // Creates <tmp>/C/APP/qmt/{GEN,BIN,log} and <tmp>/C/log, points QMT_DRIVE_ROOT at <tmp> and
-  // makes C/APP/qmt/BIN the working directory: "..\GEN\ToolvexPin.txt" is then the fixed PIN
+  // Creates <tmp>/C/APP/qmt/{GEN,BIN,log} and <tmp>/C/log (C:\ itself on Windows), points
+  // QMT_DRIVE_ROOT at <tmp> and makes C/APP/qmt/BIN the working directory: "..\GEN\ToolvexPin.txt" is then the fixed PIN
   // file, "..\log" the enrolment log folder and "..\..\..\log" the authentication log folder.
   DriveRoot();
   ~DriveRoot();
@@ -20,21 +22,24 @@ class DriveRoot {
   DriveRoot& operator=(const DriveRoot&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
-  std::filesystem::path gen() const { return root_ / "C/APP/qmt/GEN"; }
+  // Where the host's C:\ is.
+  const std::filesystem::path& driveC() const { return driveC_; }
+  std::filesystem::path gen() const { return driveC_ / "APP/qmt/GEN"; }
   std::filesystem::path seedFile() const { return gen() / "seed.data"; }
   std::filesystem::path pinFile() const { return gen() / "ToolvexPin.txt"; }
   std::filesystem::path statusFile() const { return gen() / "Enrollment_Status.txt"; }
   std::filesystem::path enrollmentLog() const {
-    return root_ / "C/APP/qmt/log/SREnrollmentlog.log";
+    return driveC_ / "APP/qmt/log/SREnrollmentlog.log";
   }
   std::filesystem::path authenticationLog() const {
-    return root_ / "C/log/SRAuthenticationlog.log";
+    return driveC_ / "log/SRAuthenticationlog.log";
   }
 
   void WritePin(const std::string& pin) const;
 
  private:
   std::filesystem::path root_;
+  std::filesystem::path driveC_;
   std::filesystem::path previousDirectory_;
   std::optional<std::string> previousDriveRoot_;
 };
