@@ -108,6 +108,7 @@ TEST(Activation, PinlessWithEmptyPinAndDeterministicRandom) {
   srRandomSourceSet(
       [](unsigned char* out, size_t n, void* user) {
         for (size_t i = 0; i < n; i++) out[i] = static_cast<Counter*>(user)->next++;
+        return 1;
       },
       &counter);
   Device d;
