@@ -20,9 +20,10 @@ constexpr size_t kMaxItem = 4096;
 constexpr size_t kMaxShortItem = 256;
 constexpr int32_t kMaxSecretsPerRequest = 64;
 // Pending OTP challenges: several may wait at once, so that a setup sent by anyone who knows a
-// device id cannot cancel the device's own; each expires, and a device holds only a few.
+// device id cannot cancel the device's own; each expires, and a device holds only a few (the
+// oldest makes room: a host killed mid-exchange must not lock its device out until expiry).
 constexpr int64_t kChallengeLifetimeSeconds = 120;
-constexpr size_t kMaxPendingChallenges = 4;
+constexpr size_t kMaxPendingChallenges = 8;
 
 // A request that is not well formed: a missing item, bad hex, an oversized value.
 struct BadRequest {
@@ -346,8 +347,9 @@ Answer AuthService::setupOtp(const Items& items) {
   if (settings_.findService(sid) == nullptr) throw Refusal{"NOK:NOSRV"};
 
   const auto now = static_cast<int64_t>(std::time(nullptr));
-  if (store_.otpChallenges(device.id, now).size() >= kMaxPendingChallenges) {
-    throw Refusal{"NOK:STATE"};
+  const auto pending = store_.otpChallenges(device.id, now);  // oldest first
+  for (size_t i = 0; i + kMaxPendingChallenges <= pending.size(); ++i) {
+    store_.removeOtpChallenge(device.id, pending[i].challenge);
   }
   const OtpChallenge challenge{newChallenge(), sid, now + kChallengeLifetimeSeconds};
   store_.addOtpChallenge(device.id, challenge, now);
