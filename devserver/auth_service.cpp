@@ -19,6 +19,11 @@ namespace {
 constexpr size_t kMaxItem = 4096;
 constexpr size_t kMaxShortItem = 256;
 constexpr int32_t kMaxSecretsPerRequest = 64;
+// Pending OTP challenges: several may wait at once, so that a setup sent by anyone who knows a
+// device id cannot cancel the device's own; each expires, and a device holds only a few (the
+// oldest makes room: a host killed mid-exchange must not lock its device out until expiry).
+constexpr int64_t kChallengeLifetimeSeconds = 120;
+constexpr size_t kMaxPendingChallenges = 8;
 
 // A request that is not well formed: a missing item, bad hex, an oversized value.
 struct BadRequest {
@@ -338,16 +343,20 @@ Answer AuthService::setupOtp(const Items& items) {
   items.checkCommon();
   items.checkVersion();
   const int32_t sid = items.number("sid");
-  Device device = knownDevice(items);
+  const Device device = knownDevice(items);
   if (settings_.findService(sid) == nullptr) throw Refusal{"NOK:NOSRV"};
 
-  device.otp_challenge = newChallenge();
-  device.otp_challenge_sid = sid;
-  store_.putDevice(device);
+  const auto now = static_cast<int64_t>(std::time(nullptr));
+  const auto pending = store_.otpChallenges(device.id, now);  // oldest first
+  for (size_t i = 0; i + kMaxPendingChallenges <= pending.size(); ++i) {
+    store_.removeOtpChallenge(device.id, pending[i].challenge);
+  }
+  const OtpChallenge challenge{newChallenge(), sid, now + kChallengeLifetimeSeconds};
+  store_.addOtpChallenge(device.id, challenge, now);
 
   Reply reply;
   reply.add("err", "OK")
-      .add("challenge", device.otp_challenge)
+      .add("challenge", challenge.challenge)
       .add("pinmode", 1)
       .add("serviceid", sid)
       .add("needsync", 0)
@@ -368,12 +377,23 @@ Answer AuthService::finalizeOtp(const Items& items) {
   items.proofValue("R2");
   items.checkVersion();
   Device device = knownDevice(items);
-  if (device.otp_challenge.empty() || device.otp_challenge_sid != sid) {
-    throw Refusal{"NOK:STATE"};
+  // The finalize names its challenge only through its proofs: R0 (over k0 and the identity)
+  // picks it among the pending ones. A request that proves nothing consumes none of them.
+  const std::string r0 = items.proofValue("R0");
+  bool forService = false;
+  std::string challenge;
+  for (const auto& pending :
+       store_.otpChallenges(device.id, static_cast<int64_t>(std::time(nullptr)))) {
+    if (pending.sid != sid) continue;
+    forService = true;
+    if (proof(pending.challenge, device.k0, device.identity) == r0) {
+      challenge = pending.challenge;
+      break;
+    }
   }
-  const std::string challenge = device.otp_challenge;
-  device.otp_challenge.clear();
-  store_.putDevice(device);
+  if (!forService) throw Refusal{"NOK:STATE"};
+  if (challenge.empty()) throw Refusal{"NOK:ACCESS"};
+  store_.removeOtpChallenge(device.id, challenge);
   checkDeviceProofs(items, device, challenge);
 
   for (size_t start = 0; start < acks.size();) {

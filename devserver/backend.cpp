@@ -5,6 +5,7 @@
 #include "auth_service.h"
 #include "crypto.h"
 #include "json_util.h"
+#include "log_mask.h"
 
 namespace devserver {
 
@@ -103,7 +104,7 @@ Answer Backend::codeAndOtp(const std::string& authorization, const std::string& 
   const std::string reply =
       massEnrolment ? jsonStringObject({{"enrolment_code", e.code}, {"login_otp", e.login_otp}})
                     : jsonStringObject({{"enrollment_code", e.code}, {"login_OTP", e.login_otp}});
-  return Answer{200, reply, "code " + e.code + " login " + e.login_otp};
+  return Answer{200, reply, "code " + maskSecret(e.code) + " login " + maskSecret(e.login_otp)};
 }
 
 Answer Backend::checkEnrolment(const std::string& authorization, const std::string& body) {
@@ -154,9 +155,18 @@ Answer Backend::login(const std::string& body) {
   }
   if (!device) return status("UNKNOWN_DEVICE");
   if (device->blocked) return status("BLOCKED");
+  if (const int64_t wait = loginGuard_.lockedFor(device->id); wait > 0) {
+    return Answer{200,
+                  jsonStringObject({{"status", "LOCKED"}, {"retry_after", std::to_string(wait)}}),
+                  "LOCKED"};
+  }
   const auto expected = expectedOtp(*device, store_.secrets(device->id));
   if (!expected) return status("NO_OTP");
-  if (members->at("otp") != *expected) return status("INVALID_OTP");
+  if (members->at("otp") != *expected) {
+    loginGuard_.failed(device->id);
+    return status("INVALID_OTP");
+  }
+  loginGuard_.succeeded(device->id);
   device->otp_state = Device::kOtpUsed;
   store_.putDevice(*device);
   return Answer{200, jsonStringObject({{"status", "OK"}, {"device_id", device->id}}), "OK"};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "answer.h"
+#include "login_guard.h"
 #include "settings.h"
 #include "store.h"
 
@@ -26,14 +27,17 @@ class Backend {
 
   // {"device","otp"}: "OK" when the OTP is the one the device's last OTP exchange expects.
   // The device is named by its id, its enrolment's login OTP, its identity, or the identity's
-  // serial "/" unique key. One use only.
+  // serial "/" unique key. One use only. Wrong OTPs lock the device for a while (LoginGuard).
   Answer login(const std::string& body);
+
+  LoginGuard& loginGuard() { return loginGuard_; }
 
  private:
   bool authorised(const std::string& authorization) const;
 
   Store& store_;
   const Settings& settings_;
+  LoginGuard loginGuard_;
 };
 
 // Decodes standard base64 (with or without padding); nullopt on any other character.

@@ -48,6 +48,11 @@ Answer Control::clearFaults() {
   return json("[]", "faults cleared");
 }
 
+Answer Control::clearLoginLocks() {
+  loginGuard_.clear();
+  return json("{}", "login locks cleared");
+}
+
 Answer Control::showSettings() const {
   return json(settingsToJson(settings_));
 }

@@ -6,6 +6,7 @@
 
 #include "answer.h"
 #include "faults.h"
+#include "login_guard.h"
 #include "settings.h"
 #include "store.h"
 
@@ -13,8 +14,8 @@ namespace devserver {
 
 class Control {
  public:
-  Control(Store& store, Settings& settings, FaultBoard& faults)
-      : store_(store), settings_(settings), faults_(faults) {}
+  Control(Store& store, Settings& settings, FaultBoard& faults, LoginGuard& loginGuard)
+      : store_(store), settings_(settings), faults_(faults), loginGuard_(loginGuard) {}
 
   Answer armFault(const std::string& body);
   Answer listFaults() const;
@@ -24,11 +25,14 @@ class Control {
   Answer listDevices();
   // The OTP the device's last OTP exchange expects, without spending it.
   Answer showExpectedOtp(const std::string& deviceId);
+  // Unlocks every device the login check locked after wrong OTPs.
+  Answer clearLoginLocks();
 
  private:
   Store& store_;
   Settings& settings_;
   FaultBoard& faults_;
+  LoginGuard& loginGuard_;
 };
 
 }  // namespace devserver

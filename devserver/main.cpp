@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "control_token.h"
 #include "server.h"
 
 int main(int argc, char** argv) {
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "sentrel-devserver: listening on %s://127.0.0.1:%d, database %s\n",
                options.cert_path.empty() ? "http" : "https", server.port(),
                options.db_path.c_str());
+  const std::string tokenPath = devserver::controlTokenPath(options.db_path);
+  std::fprintf(stderr, "sentrel-devserver: control token %s%s%s\n", server.controlToken().c_str(),
+               tokenPath.empty() ? "" : ", also in ", tokenPath.c_str());
 
   std::thread waiter([&server, &stopSignals] {
     int received = 0;

@@ -22,7 +22,7 @@ bool toInt(const char* text, int low, int high, int& out) {
 std::string usageText() {
   return "usage: sentrel-devserver [--port N] [--db PATH] [--config FILE] [--cert FILE --key "
          "FILE]\n"
-         "                         [--key-bits N] [--quiet]\n"
+         "                         [--key-bits N] [--control-token TEXT] [--quiet]\n"
          "  --port N       port on 127.0.0.1 (default 8080; 0 picks a free one). The port is\n"
          "                 printed alone on the first line of standard output.\n"
          "  --db PATH      SQLite database (default sentrel-devserver.db; :memory: allowed)\n"
@@ -30,6 +30,9 @@ std::string usageText() {
          "  --cert, --key  PEM certificate and private key: serve HTTPS\n"
          "  --key-bits N   size of the RSA keys made at the first start, 768 to 1024 (default "
          "1024)\n"
+         "  --control-token TEXT\n"
+         "                 bearer token for /control/* (default: a random one, written to\n"
+         "                 PATH.control-token beside the database with mode 0600)\n"
          "  --quiet        no request log on standard error\n";
 }
 
@@ -59,6 +62,12 @@ std::string parseOptions(int argc, const char* const* argv, ServerOptions& optio
       options.key_path = value;
     } else if (arg == "--key-bits") {
       if (!toInt(value, 768, 1024, options.key_bits)) return "--key-bits needs 768 to 1024";
+    } else if (arg == "--control-token") {
+      options.control_token = value;
+      const bool visible = options.control_token.find_first_of(" \t\r\n") == std::string::npos;
+      if (options.control_token.size() < 16 || !visible) {
+        return "--control-token needs 16 characters or more, without white space";
+      }
     } else {
       return "unknown option " + std::string(arg);
     }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "request_limits.h"
+
 namespace devserver {
 
 struct ServerOptions {
@@ -13,6 +15,9 @@ struct ServerOptions {
   std::string config_path;  // JSON settings applied over the defaults at start
   int key_bits = 1024;      // size of the RSA keys made at the first start
   bool log_requests = true;
+  // Bearer token of the control endpoint; "" makes a random one at start.
+  std::string control_token;
+  RequestLimits limits;
 };
 
 // Reads argv into options. Returns "" or an error text; help is set for --help.

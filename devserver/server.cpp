@@ -8,6 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "bounded_server.h"
+#include "control_token.h"
+#include "crypto.h"
 #include "json_util.h"
 #include "query.h"
 
@@ -17,7 +20,6 @@ namespace {
 
 constexpr const char* kXml = "text/xml; charset=utf-8";
 constexpr const char* kJson = "application/json";
-constexpr size_t kMaxBody = 64 * 1024;
 
 // What the request log line says about the request being answered on this thread.
 struct LogNote {
@@ -105,22 +107,25 @@ bool DevServer::open(std::string& error) {
   if (!keys_) return false;
   service_ = std::make_unique<AuthService>(*store_, *keys_, settings_);
   backend_ = std::make_unique<Backend>(*store_, settings_);
-  control_ = std::make_unique<Control>(*store_, settings_, faults_);
+  control_ = std::make_unique<Control>(*store_, settings_, faults_, backend_->loginGuard());
 
+  controlToken_ = options_.control_token.empty() ? randomHex32() : options_.control_token;
+  const std::string tokenPath = controlTokenPath(options_.db_path);
+  if (!tokenPath.empty() && !writeControlToken(tokenPath, controlToken_, error)) return false;
+
+  auto logRefusal = [this](int status, const std::string& reason) {
+    if (options_.log_requests) logLine("- - -> " + std::to_string(status) + " " + reason);
+  };
   if (options_.cert_path.empty()) {
-    http_ = std::make_unique<httplib::Server>();
+    http_ = std::make_unique<BoundedServer>(options_.limits, logRefusal);
   } else {
-    http_ =
-        std::make_unique<httplib::SSLServer>(options_.cert_path.c_str(), options_.key_path.c_str());
+    http_ = std::make_unique<BoundedServer>(options_.limits, logRefusal, options_.cert_path,
+                                            options_.key_path);
     if (!http_->is_valid()) {
       error = "cannot use the certificate " + options_.cert_path + " and key " + options_.key_path;
       return false;
     }
   }
-  http_->set_payload_max_length(kMaxBody);
-  http_->set_keep_alive_timeout(2);
-  http_->set_read_timeout(5);
-  http_->set_write_timeout(5);
   addRoutes();
 
   port_ = options_.port == 0
@@ -168,6 +173,7 @@ void DevServer::addRoutes() {
   http_->Put("/control/settings", route(&DevServer::changeSettings, kJson));
   http_->Get("/control/devices", route(&DevServer::listDevices, kJson));
   http_->Get("/control/expected-otp", route(&DevServer::showExpectedOtp, kJson));
+  http_->Delete("/control/login-locks", route(&DevServer::clearLoginLocks, kJson));
 
   http_->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
     tNote = LogNote{};
@@ -194,10 +200,18 @@ void DevServer::addRoutes() {
 void DevServer::respond(const httplib::Request& req, httplib::Response& res, Handler handler,
                         const char* contentType) {
   const bool isService = req.path == kServicePath;
-  if (req.path.compare(0, 9, "/control/") == 0 && !isLoopback(req.remote_addr)) {
+  const bool isControl = req.path.compare(0, 9, "/control/") == 0;
+  if (isControl && !isLoopback(req.remote_addr)) {
     res.status = 403;
     res.set_content("{\"error\":\"the control endpoint serves loopback clients only\"}", kJson);
     tNote.result = "not a loopback client";
+    return;
+  }
+  if (isControl && !bearerMatches(req.get_header_value("Authorization"), controlToken_)) {
+    res.status = 401;
+    res.set_header("WWW-Authenticate", "Bearer realm=\"sentrel-devserver control\"");
+    res.set_content("{\"error\":\"the control endpoint needs its bearer token\"}", kJson);
+    tNote.result = "no control token";
     return;
   }
   const QueryItems query = parseQuery(queryOf(req.target));
@@ -206,7 +220,7 @@ void DevServer::respond(const httplib::Request& req, httplib::Response& res, Han
   Answer answer;
   Fault fault;
   bool faulty = false;
-  if (req.path.compare(0, 9, "/control/") != 0) {
+  if (!isControl) {
     const auto action = query.items.find("action");
     const auto mode = query.items.find("mode");
     faulty = faults_.take(req.path, action == query.items.end() ? "" : action->second,
@@ -234,17 +248,21 @@ void DevServer::respond(const httplib::Request& req, httplib::Response& res, Han
 }
 
 void DevServer::logRequest(const httplib::Request& req, const httplib::Response& res) {
+  std::string line = req.method + " " + req.path;
+  if (!tNote.detail.empty()) line += " " + tNote.detail;
+  line += " -> " + std::to_string(res.status);
+  if (!tNote.result.empty()) line += " " + tNote.result;
+  logLine(line);
+}
+
+void DevServer::logLine(const std::string& text) {
   char stamp[32];
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-  std::string line = std::string("[") + stamp + "] " + req.method + " " + req.path;
-  if (!tNote.detail.empty()) line += " " + tNote.detail;
-  line += " -> " + std::to_string(res.status);
-  if (!tNote.result.empty()) line += " " + tNote.result;
   std::lock_guard<std::mutex> lock(log_);
-  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fprintf(stderr, "[%s] %s\n", stamp, text.c_str());
   std::fflush(stderr);
 }
 
@@ -290,6 +308,10 @@ Answer DevServer::changeSettings(const httplib::Request& req) {
 
 Answer DevServer::listDevices(const httplib::Request&) {
   return control_->listDevices();
+}
+
+Answer DevServer::clearLoginLocks(const httplib::Request&) {
+  return control_->clearLoginLocks();
 }
 
 Answer DevServer::showExpectedOtp(const httplib::Request& req) {

@@ -42,6 +42,8 @@ class DevServer {
   // 127.0.0.1. Returns false with a reason when any of it fails.
   bool open(std::string& error);
   int port() const { return port_; }
+  // The bearer token /control/* requests must carry (made at open() unless given).
+  const std::string& controlToken() const { return controlToken_; }
 
   // Answers requests until stop(); call after open().
   void serve();
@@ -56,6 +58,7 @@ class DevServer {
   void respond(const httplib::Request& req, httplib::Response& res, Handler handler,
                const char* contentType);
   void logRequest(const httplib::Request& req, const httplib::Response& res);
+  void logLine(const std::string& text);
 
   Answer service(const httplib::Request& req);
   Answer massEnrolment(const httplib::Request& req);
@@ -69,6 +72,7 @@ class DevServer {
   Answer changeSettings(const httplib::Request& req);
   Answer listDevices(const httplib::Request& req);
   Answer showExpectedOtp(const httplib::Request& req);
+  Answer clearLoginLocks(const httplib::Request& req);
 
   ServerOptions options_;
   std::unique_ptr<Store> store_;
@@ -78,6 +82,7 @@ class DevServer {
   std::unique_ptr<AuthService> service_;
   std::unique_ptr<Backend> backend_;
   std::unique_ptr<Control> control_;
+  std::string controlToken_;
   std::mutex state_;  // one request at a time touches the store and the settings
   std::mutex log_;
   std::unique_ptr<httplib::Server> http_;

@@ -1,6 +1,9 @@
 #include "store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <sstream>
 
@@ -45,6 +48,12 @@ CREATE TABLE IF NOT EXISTS devices (
   otp_sid INTEGER NOT NULL,
   otp_state INTEGER NOT NULL,
   created INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS otp_challenges (
+  device_id TEXT NOT NULL,
+  challenge TEXT NOT NULL,
+  service_id INTEGER NOT NULL,
+  expires INTEGER NOT NULL,
+  PRIMARY KEY (device_id, challenge));
 CREATE TABLE IF NOT EXISTS service_secrets (
   device_id TEXT NOT NULL,
   service_id INTEGER NOT NULL,
@@ -155,8 +164,6 @@ Device readDevice(const Statement& s) {
   d.h = s.text(8);
   d.blocked = s.int32(9) != 0;
   d.pin_failures = s.int32(10);
-  d.otp_challenge = s.text(11);
-  d.otp_challenge_sid = s.int32(12);
   d.ms_challenge = s.text(13);
   d.ms_ids = splitIds(s.text(14), ',');
   const auto acked = splitIds(s.text(15), ',');
@@ -172,6 +179,17 @@ Device readDevice(const Statement& s) {
 }  // namespace
 
 std::unique_ptr<Store> Store::open(const std::string& path, std::string& error) {
+  // PINs and service secrets are kept in clear: the file is for its owner only. SQLite gives
+  // its journal and WAL files the database file's mode.
+  if (path != ":memory:") {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
+      error = "cannot create database " + path + " with mode 0600";
+      if (fd >= 0) ::close(fd);
+      return nullptr;
+    }
+    ::close(fd);
+  }
   sqlite3* db = nullptr;
   const int rc =
       sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -284,8 +302,8 @@ void Store::putDevice(const Device& d) {
       .bind(d.h)
       .bind(int64_t{d.blocked ? 1 : 0})
       .bind(int64_t{d.pin_failures})
-      .bind(d.otp_challenge)
-      .bind(int64_t{d.otp_challenge_sid})
+      .bind(std::string())  // otp_challenge, otp_challenge_sid: now in otp_challenges
+      .bind(int64_t{0})
       .bind(d.ms_challenge)
       .bind(joinIds(d.ms_ids, ','))
       .bind(joinIds(d.acked, ','))
@@ -295,6 +313,32 @@ void Store::putDevice(const Device& d) {
       .bind(int64_t{d.otp_state})
       .bind(d.created)
       .step();
+}
+
+std::vector<OtpChallenge> Store::otpChallenges(const std::string& device_id, int64_t now) {
+  Statement s(db_,
+              "SELECT challenge, service_id, expires FROM otp_challenges "
+              "WHERE device_id = ? AND expires > ? ORDER BY expires, rowid");
+  s.bind(device_id).bind(now);
+  std::vector<OtpChallenge> out;
+  while (s.step()) out.push_back(OtpChallenge{s.text(0), s.int32(1), s.int64(2)});
+  return out;
+}
+
+void Store::addOtpChallenge(const std::string& device_id, const OtpChallenge& challenge,
+                            int64_t now) {
+  Statement expired(db_, "DELETE FROM otp_challenges WHERE device_id = ? AND expires <= ?");
+  expired.bind(device_id).bind(now).step();
+  Statement s(db_,
+              "INSERT INTO otp_challenges (device_id, challenge, service_id, expires) "
+              "VALUES (?, ?, ?, ?)");
+  s.bind(device_id).bind(challenge.challenge).bind(int64_t{challenge.sid}).bind(challenge.expires);
+  s.step();
+}
+
+void Store::removeOtpChallenge(const std::string& device_id, const std::string& challenge) {
+  Statement s(db_, "DELETE FROM otp_challenges WHERE device_id = ? AND challenge = ?");
+  s.bind(device_id).bind(challenge).step();
 }
 
 std::map<int32_t, std::string> Store::secrets(const std::string& device_id) {

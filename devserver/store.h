@@ -47,9 +47,6 @@ struct Device {
   std::string h;        // 32 hex
   bool blocked = false;
   int32_t pin_failures = 0;  // wrong PINs in a row
-  // Pending OTP exchange: challenge and service of the last "otp" ActionSetup.
-  std::string otp_challenge;
-  int32_t otp_challenge_sid = 0;
   // Pending secrets follow-up: its challenge and the services whose secrets were asked for.
   std::string ms_challenge;
   std::vector<int32_t> ms_ids;
@@ -64,6 +61,13 @@ struct Device {
   static constexpr int32_t kOtpNone = 0;
   static constexpr int32_t kOtpExpected = 1;
   static constexpr int32_t kOtpUsed = 2;
+};
+
+// A challenge an "otp" ActionSetup handed out, waiting for its finalize.
+struct OtpChallenge {
+  std::string challenge;
+  int32_t sid = 0;
+  int64_t expires = 0;  // seconds since the epoch
 };
 
 class Store {
@@ -84,6 +88,12 @@ class Store {
   std::optional<Device> device(const std::string& id);
   std::vector<Device> devices();  // newest first
   void putDevice(const Device& device);
+
+  // The device's pending OTP challenges that have not expired at `now`, oldest first.
+  std::vector<OtpChallenge> otpChallenges(const std::string& device_id, int64_t now);
+  // Adds one, forgetting the device's expired ones.
+  void addOtpChallenge(const std::string& device_id, const OtpChallenge& challenge, int64_t now);
+  void removeOtpChallenge(const std::string& device_id, const std::string& challenge);
 
   std::map<int32_t, std::string> secrets(const std::string& device_id);
   void putSecret(const std::string& device_id, int32_t service_id, const std::string& secret);

@@ -48,6 +48,7 @@ class Running {
   ~Running();
 
   int port() const { return server_->port(); }
+  const std::string& controlToken() const { return server_->controlToken(); }
   // GET of a service request; query is the raw text after "?action=".
   httplib::Result service(const std::string& action, const std::string& query);
   httplib::Result put(const std::string& path, const std::string& body, bool withAuth = true);
@@ -57,6 +58,8 @@ class Running {
   void control(const std::string& path, const std::string& json);
 
  private:
+  httplib::Headers headersFor(const std::string& path) const;
+
   std::unique_ptr<devserver::DevServer> server_;
   std::unique_ptr<httplib::Client> client_;
 };

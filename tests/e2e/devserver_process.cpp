@@ -61,8 +61,12 @@ std::string DevServerProcess::url(const std::string& path) const {
 }
 
 void DevServerProcess::ArmFault(const std::string& faultJson) const {
+  // The server writes its control token beside the database at start.
+  std::string token = ReadFile(folder_ / "sentrel.db.control-token").value_or("");
+  token = token.substr(0, token.find('\n'));
   httplib::Client client("127.0.0.1", port_);
-  const auto answer = client.Put("/control/faults", faultJson, "application/json");
+  const auto answer = client.Put("/control/faults", {{"Authorization", "Bearer " + token}},
+                                 faultJson, "application/json");
   if (!answer || answer->status != 200) {
     throw std::runtime_error("the fault was not armed: " + faultJson);
   }

@@ -1,0 +1,40 @@
+// cpp-httplib's server with every connection read through a RequestStream: the library parses
+// and routes as usual, but only ever sees requests that keep to RequestLimits. Plain HTTP, or
+// HTTPS with a PEM certificate and key.
+#pragma once
+
+#include <httplib.h>
+#include <openssl/ssl.h>
+
+#include <functional>
+#include <string>
+
+#include "request_limits.h"
+
+namespace devserver {
+
+class BoundedServer : public httplib::Server {
+ public:
+  // Told of every request refused before the library saw it (status and reason).
+  using RefusalLog = std::function<void(int status, const std::string& reason)>;
+
+  BoundedServer(const RequestLimits& limits, RefusalLog refusalLog);
+  // HTTPS: false (is_valid() too) when the certificate or the key cannot be used.
+  BoundedServer(const RequestLimits& limits, RefusalLog refusalLog, const std::string& certPath,
+                const std::string& keyPath);
+  ~BoundedServer() override;
+  BoundedServer(const BoundedServer&) = delete;
+  BoundedServer& operator=(const BoundedServer&) = delete;
+
+  bool is_valid() const override { return !tls_ || context_ != nullptr; }
+
+ private:
+  bool process_and_close_socket(socket_t sock) override;
+
+  RequestLimits limits_;
+  RefusalLog refusalLog_;
+  bool tls_ = false;
+  SSL_CTX* context_ = nullptr;
+};
+
+}  // namespace devserver
