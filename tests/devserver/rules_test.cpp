@@ -1,12 +1,12 @@
-// The server's building blocks against independent computations.
+// The server's building blocks: the OTP rule, query decoding, hex, markup and settings.
 #include <gtest/gtest.h>
 
-#include "client_side.h"
 #include "crypto.h"
 #include "hex.h"
 #include "markup.h"
 #include "otp.h"
 #include "query.h"
+#include "running_server.h"
 #include "settings.h"
 
 namespace {
@@ -25,17 +25,6 @@ TEST(OtpRule, KnownVectorAndBothFormats) {
   EXPECT_EQ(devserver::otpFormat(value, ""), std::nullopt);
 }
 
-TEST(OtpRule, AgreesWithTheDeviceComputation) {
-  for (const int32_t defi : {-5, 0, 12, 987654321}) {
-    for (const char* format : {"8LC", "8C"}) {
-      const std::string k1 = devserver::randomHex32();
-      const std::string secret = devserver::randomHex32();
-      EXPECT_EQ(devserver::otpCompute(k1, defi, secret, format),
-                devtest::otp(k1, defi, secret, format));
-    }
-  }
-}
-
 TEST(FormDecode, DecodesWhatTheClientEncodes) {
   const struct {
     const char* in;
@@ -46,8 +35,6 @@ TEST(FormDecode, DecodesWhatTheClientEncodes) {
       {"%2", std::nullopt}, {"%", std::nullopt},    {"%zz", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(devserver::formDecode(c.in), c.out) << c.in;
-  const std::string text = "SN 1/uk-é/ab_c.*";
-  EXPECT_EQ(devserver::formDecode(devtest::urlEncode(text)), text);
 }
 
 TEST(ParseQuery, FirstItemWinsAndBadEscapesAreReported) {
@@ -66,62 +53,11 @@ TEST(Hex, StrictDecoding) {
   EXPECT_EQ(devserver::hexDecode("zz"), std::nullopt);
 }
 
-class RsaKeys : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { key_ = new devserver::RsaKey(*devserver::RsaKey::generate(1024)); }
-  static void TearDownTestSuite() { delete key_; }
-  static std::string modulusHex() { return devserver::hexEncode(key_->modulus()); }
-  static devserver::RsaKey* key_;
-};
-devserver::RsaKey* RsaKeys::key_ = nullptr;
-
-TEST_F(RsaKeys, TheDeviceRecoversAPrivateTransformWithExponent17) {
-  EXPECT_EQ(key_->size(), 128u);
-  const Bytes modulus = key_->modulus();
-  const auto transformed = key_->privateTransform(modulus);
-  ASSERT_TRUE(transformed);
-  EXPECT_EQ(transformed->size(), 3 * 128u);  // 62 + 62 + 4 bytes
-  EXPECT_EQ(devtest::rsaRecoverHex(devserver::hexEncode(*transformed), modulusHex()),
-            devserver::hexEncode(modulus));
-  EXPECT_EQ(key_->privateTransform({}), Bytes{});
-}
-
-TEST_F(RsaKeys, DecryptsWhatTheDeviceEncryptsInBlocks) {
-  Bytes message(200);
-  for (size_t i = 0; i < message.size(); ++i) message[i] = static_cast<uint8_t>(i * 7);
-  const auto cipher = devserver::hexDecode(devtest::rsaEncryptHex(message, modulusHex()));
-  ASSERT_TRUE(cipher);
-  EXPECT_EQ(cipher->size(), 4 * 128u);
-  EXPECT_EQ(key_->oaepDecrypt(*cipher), message);
-
-  Bytes damaged = *cipher;
-  damaged[5] ^= 0x40;
-  EXPECT_EQ(key_->oaepDecrypt(damaged), std::nullopt);
-  EXPECT_EQ(key_->oaepDecrypt(Bytes(cipher->begin(), cipher->end() - 1)), std::nullopt);
-}
-
-TEST_F(RsaKeys, PemRoundTripKeepsTheKey) {
-  const auto again = devserver::RsaKey::fromPem(key_->toPem());
-  ASSERT_TRUE(again);
-  EXPECT_EQ(again->modulus(), key_->modulus());
-  EXPECT_FALSE(devserver::RsaKey::fromPem("not a key"));
-}
-
-TEST(Aes, EcbWithoutPaddingMatchesTheDevice) {
-  const std::string key = devserver::randomHex32();
-  const std::string value = devserver::randomHex32();
-  const auto cipher =
-      devserver::aesEcbEncrypt(*devserver::hexDecode(key), *devserver::hexDecode(value));
-  ASSERT_TRUE(cipher);
-  EXPECT_EQ(devtest::aesEcbHex(key, devserver::hexEncode(*cipher), false), value);
-  EXPECT_EQ(devserver::aesEcbEncrypt(Bytes(16), Bytes(15)), std::nullopt);
-}
-
 TEST(Markup, TextSurvivesEscaping) {
   const std::string text = "a<b>&\"c'";
-  const devtest::Reply reply(devserver::Reply().add("m_title", text).add("n", 5).document());
-  EXPECT_EQ(reply.get("m_title"), text);
-  EXPECT_EQ(reply.get("n"), "5");
+  const std::string body = devserver::Reply().add("m_title", text).add("n", 5).document();
+  EXPECT_EQ(devtest::ReplyText(body, "m_title"), text);
+  EXPECT_EQ(devtest::ReplyText(body, "n"), "5");
 }
 
 TEST(SettingsJson, AppliesAllOrNothing) {
