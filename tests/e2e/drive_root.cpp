@@ -21,7 +21,16 @@ DriveRoot::DriveRoot() {
   if (const char* value = std::getenv("QMT_DRIVE_ROOT")) previousDriveRoot_ = value;
   ::setenv("QMT_DRIVE_ROOT", root_.c_str(), 1);
   previousDirectory_ = fs::current_path();
-  fs::current_path(root_ / "C/APP/qmt/BIN");
+  MoveTo("C/APP/qmt/BIN");
+}
+
+void DriveRoot::MoveTo(const std::string& folder) {
+  work_ = root_ / folder;
+  fs::create_directories(work_);
+  for (const char* logs : {"../log", "../../../log"}) {
+    fs::create_directories((work_ / logs).lexically_normal());
+  }
+  fs::current_path(work_);
 }
 
 DriveRoot::~DriveRoot() {

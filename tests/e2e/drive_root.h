@@ -15,6 +15,9 @@ class DriveRoot {
   // makes C/APP/qmt/BIN the working directory: "..\GEN\ToolvexPin.txt" is then the fixed PIN
   // file, "..\log" the enrolment log folder and "..\..\..\log" the authentication log folder.
   DriveRoot();
+  // Makes <tmp>/<folder> the working directory, with the log folders the relative paths name
+  // from there; the relative PIN path then names another file than the fixed one.
+  void MoveTo(const std::string& folder);
   ~DriveRoot();
   DriveRoot(const DriveRoot&) = delete;
   DriveRoot& operator=(const DriveRoot&) = delete;
@@ -24,17 +27,17 @@ class DriveRoot {
   std::filesystem::path seedFile() const { return gen() / "seed.data"; }
   std::filesystem::path pinFile() const { return gen() / "ToolvexPin.txt"; }
   std::filesystem::path statusFile() const { return gen() / "Enrollment_Status.txt"; }
-  std::filesystem::path enrollmentLog() const {
-    return root_ / "C/APP/qmt/log/SREnrollmentlog.log";
-  }
+  std::filesystem::path relativePinFile() const { return work_ / "../GEN/ToolvexPin.txt"; }
+  std::filesystem::path enrollmentLog() const { return work_ / "../log/SREnrollmentlog.log"; }
   std::filesystem::path authenticationLog() const {
-    return root_ / "C/log/SRAuthenticationlog.log";
+    return work_ / "../../../log/SRAuthenticationlog.log";
   }
 
   void WritePin(const std::string& pin) const;
 
  private:
   std::filesystem::path root_;
+  std::filesystem::path work_;
   std::filesystem::path previousDirectory_;
   std::optional<std::string> previousDriveRoot_;
 };

@@ -1,30 +1,14 @@
 #include "workflow_fixture.h"
 
-#include <chrono>
-#include <vector>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <regex>
+#include <utility>
 
 namespace qmt_e2e {
-
-namespace {
-
-constexpr char kEntryMark[] = "] - [pid - ";
-
-// The messages of every entry, in order. An entry starts at a line feed followed by "[" and
-// carries its message after the process id's "] ".
-std::vector<std::string> Messages(const std::string& log) {
-  std::vector<std::string> messages;
-  std::size_t entry = log.find(kEntryMark);
-  while (entry != std::string::npos) {
-    const std::size_t message = log.find("] ", entry + sizeof kEntryMark - 1) + 2;
-    std::size_t next = log.find(kEntryMark, message);
-    const std::size_t end = next == std::string::npos ? log.size() : log.rfind("\n[", next);
-    messages.push_back(log.substr(message, end - message));
-    entry = next;
-  }
-  return messages;
-}
-
-}  // namespace
 
 void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const {
   Configure(qmt, enrollmentStatus, server_.url(), server_.checkEnrolmentUrl());
@@ -32,9 +16,9 @@ void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const 
 
 void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus,
                              const std::string& serviceUrl, const std::string& checkUrl) const {
-  qmt.QmtSRInitialize(kUniqueKey, "C:\\APP\\qmt\\GEN\\seed.data",
-                      "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1", serviceUrl, "mac-1",
-                      "workstation-1", 10000, 0, "DEV-0001", "RRDI42", enrollmentStatus);
+  qmt.QmtSRInitialize(kUniqueKey, seedPath_, "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1",
+                      serviceUrl, "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
+                      enrollmentStatus);
   qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), checkUrl, "", "", "");
   qmt.InitQMTParameters("BIOS-77");
   qmt.InitializeProxyParameters("", "", "", 0, "");
@@ -45,42 +29,68 @@ std::string WorkflowTest::EnrolOrFail() {
   SRCppWrap::QmtSR qmt;
   Configure(qmt, 0);
   bool reached = false;
-  const int result =
-      qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
+  int result = 0;
+  {
+    QuietStdout quiet;
+    result = qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
+  }
   EXPECT_EQ(result, 1000) << server_.RequestLog();
   return LastLogged(EnrollmentLog(), "Login OTP: ");
 }
 
+QuietStdout::QuietStdout() : saved_(::dup(STDOUT_FILENO)) {
+  std::fflush(stdout);
+  const int devNull = ::open("/dev/null", O_WRONLY);
+  ::dup2(devNull, STDOUT_FILENO);
+  ::close(devNull);
+}
+
+QuietStdout::~QuietStdout() {
+  std::fflush(stdout);
+  ::dup2(saved_, STDOUT_FILENO);
+  ::close(saved_);
+}
+
 std::string LastLogged(const std::string& log, const std::string& prefix) {
+  const std::string mark = "] " + prefix;
   std::string found;
-  for (const std::string& message : Messages(log)) {
-    if (message.rfind(prefix, 0) == 0) found = message.substr(prefix.size());
+  for (size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
+    const size_t from = at + mark.size();
+    const size_t end = log.find("\n[", from);
+    found = log.substr(from, end == std::string::npos ? std::string::npos : end - from);
   }
   return found;
 }
 
-int CountLogged(const std::string& log, const std::string& message) {
-  int count = 0;
-  for (const std::string& m : Messages(log)) count += m.rfind(message, 0) == 0 ? 1 : 0;
-  return count;
-}
-
-std::string LastEntry(const std::string& log) {
-  const std::vector<std::string> messages = Messages(log);
-  return messages.empty() ? "" : messages.back();
-}
-
-std::string Banner(const std::string& title) {
-  const std::string rule(32, '=');
-  return rule + " " + title + " " + rule;
-}
-
-std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path) {
-  return std::filesystem::last_write_time(path);
-}
-
-void AgeFile(const std::filesystem::path& path) {
-  std::filesystem::last_write_time(path, ModificationTime(path) - std::chrono::hours(1));
+std::string Normalised(const std::string& log, const std::string& serverUrl) {
+  auto replaceAll = [](std::string text, const std::string& value, const std::string& name) {
+    if (value.empty()) return text;
+    for (size_t at = text.find(value); at != std::string::npos; at = text.find(value, at)) {
+      text.replace(at, value.size(), name);
+      at += name.size();
+    }
+    return text;
+  };
+  const std::string pid = std::to_string(::getpid());
+  std::string text = std::regex_replace(
+      log,
+      std::regex("\n\\[[0-9]{4}-[0-9]{2}-[0-9]{2}\\.[0-9]{2}:[0-9]{2}:[0-9]{2}\\] - \\[pid - " +
+                 pid + "\\] "),
+      "\n[T] - [pid - P] ");
+  text = replaceAll(text, serverUrl, "<server>");
+  text = std::regex_replace(text, std::regex("0\\.2\\.7&&[^\\s\"]*"), "<seed>");
+  // Each value is named where it first appears and replaced wherever it appears.
+  const std::pair<const char*, const char*> values[] = {
+      {"\"enrol+ment_code\":\"([^\"]+)\"", "<code>"},
+      {"Login OTP: ([^\n]+)", "<login>"},
+      {"OTP value: ([^\n]+)", "<otp>"},
+  };
+  for (const auto& [pattern, name] : values) {
+    std::smatch match;
+    if (std::regex_search(text, match, std::regex(pattern)))
+      text = replaceAll(text, match[1], name);
+  }
+  return text;
 }
 
 }  // namespace qmt_e2e
