@@ -16,26 +16,6 @@ using qmt_test::ReadMessages;
 using SRCppWrap::QmtSR;
 using Messages = std::vector<std::string>;
 
-TEST(Configuration, FreshObjectIsEmpty) {
-  LogSandbox sandbox;
-  QmtSR sr;
-  for (const std::string& value :
-       {sr.GetUniquekey(), sr.GetsentrelSeedFilePath(), sr.GetEnrollFilePath(),
-        sr.GetToolvex_Software_Version(), sr.Getsentrel_server_url(), sr.Getsentrel_server_macid(),
-        sr.GetEnrollmentName(), sr.Getdevice_serial(), sr.GetRRDICode(),
-        sr.GetsentrelCodeandOTPurl(), sr.GetsentrelCheckEnrollmenturl(), sr.GetBiosSerialNumber(),
-        sr.Getproxy_user(), sr.Getproxy_password(), sr.Gethttp_address(),
-        sr.Gethttp_proxy_override()}) {
-    EXPECT_EQ(value, "");
-  }
-  EXPECT_EQ(sr.Getsentrel_server_timeout(), 0);
-  EXPECT_EQ(sr.GetOTP_service_index(), 0);
-  EXPECT_EQ(sr.GetEnrollmentStatus(), 0);
-  EXPECT_EQ(sr.Gethttp_port(), 0);
-  EXPECT_EQ(sr.GetToolvexPinPath(), "..\\GEN\\ToolvexPin.txt");
-  EXPECT_FALSE(fs::exists(sandbox.EnrollmentLog()));  // getters never log
-}
-
 TEST(Configuration, StringSettersStoreAndLogTheirLine) {
   struct Case {
     void (QmtSR::*set)(std::string);
