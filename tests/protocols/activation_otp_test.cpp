@@ -129,21 +129,21 @@ TEST(Activation, UnusableRepliesGiveNoReply) {
   struct Case {
     const char* name;
     const char* action;
-    int replaced;  // request number whose body is replaced, or -1 to use the fault
     std::optional<std::string> body;
     FaultKind kind;
+    int replaced;  // request number whose body is replaced, or -1 to use the fault
     int32_t start, finalize;
   };
   const Case cases[] = {
-      {"setup without body", "ActionSetup", 0, std::nullopt, FaultKind::Empty, 1, 8},
-      {"setup unclosed", "ActionSetup", 0, "<reply><err>OK</reply>", FaultKind::Empty, 1, 8},
-      {"setup empty", "ActionSetup", -1, "", FaultKind::Empty, 1, 8},
-      {"setup garbage", "ActionSetup", -1, "", FaultKind::Garbage, 1, 8},
-      {"setup without err", "ActionSetup", -1, "", FaultKind::NoErr, 1, 8},
-      {"finalize without body", "ActionFinalize", 1, std::nullopt, FaultKind::Empty, 0, 1},
-      {"finalize without err", "ActionFinalize", -1, "", FaultKind::NoErr, 0, 1},
-      {"finalize refused", "ActionFinalize", 1, "<r><err>NOK:PINREFUSED</err><id>x</id></r>",
-       FaultKind::Empty, 0, 15},
+      {"setup without body", "ActionSetup", std::nullopt, FaultKind::Empty, 0, 1, 8},
+      {"setup unclosed", "ActionSetup", "<reply><err>OK</reply>", FaultKind::Empty, 0, 1, 8},
+      {"setup empty", "ActionSetup", "", FaultKind::Empty, -1, 1, 8},
+      {"setup garbage", "ActionSetup", "", FaultKind::Garbage, -1, 1, 8},
+      {"setup without err", "ActionSetup", "", FaultKind::NoErr, -1, 1, 8},
+      {"finalize without body", "ActionFinalize", std::nullopt, FaultKind::Empty, 1, 0, 1},
+      {"finalize without err", "ActionFinalize", "", FaultKind::NoErr, -1, 0, 1},
+      {"finalize refused", "ActionFinalize", "<r><err>NOK:PINREFUSED</err><id>x</id></r>",
+       FaultKind::Empty, 1, 0, 15},
   };
   for (const Case& c : cases) {
     ServicePeer peer;
