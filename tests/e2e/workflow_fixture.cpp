@@ -5,8 +5,9 @@
 
 #include <cstdio>
 
-#include <regex>
 #include <utility>
+
+#include "support/log_entries.h"
 
 namespace qmt_e2e {
 
@@ -71,26 +72,28 @@ std::string Normalised(const std::string& log, const std::string& serverUrl) {
     }
     return text;
   };
-  const std::string pid = std::to_string(::getpid());
-  std::string text = std::regex_replace(
-      log,
-      std::regex("\n\\[[0-9]{4}-[0-9]{2}-[0-9]{2}\\.[0-9]{2}:[0-9]{2}:[0-9]{2}\\] - \\[pid - " +
-                 pid + "\\] "),
-      "\n[T] - [pid - P] ");
-  text = replaceAll(text, serverUrl, "<server>");
-  text = std::regex_replace(text, std::regex("0\\.2\\.7&&[^\\s\"]*"), "<seed>");
-  // Each value is named where it first appears and replaced wherever it appears.
-  const std::pair<const char*, const char*> values[] = {
-      {"\"enrol+ment_code\":\"([^\"]+)\"", "<code>"},
-      {"Login OTP: ([^\n]+)", "<login>"},
-      {"OTP value: ([^\n]+)", "<otp>"},
+  // The text after the first `key`, up to any of `ends`; "" when the key is absent.
+  auto after = [](const std::string& text, const std::string& key, const char* ends) {
+    const size_t at = text.find(key);
+    if (at == std::string::npos) return std::string();
+    const size_t from = at + key.size();
+    return text.substr(from, text.find_first_of(ends, from) - from);
   };
-  for (const auto& [pattern, name] : values) {
-    std::smatch match;
-    if (std::regex_search(text, match, std::regex(pattern)))
-      text = replaceAll(text, match[1], name);
+  const std::string pid = std::to_string(::getpid());
+  std::string text;
+  for (size_t at = 0; at < log.size();) {
+    const size_t header = qmt_test::HeaderLength(log, at, pid);
+    text += header != 0 ? "\n[T] - [pid - P] " : log.substr(at, 1);
+    at += header != 0 ? header : 1;
   }
-  return text;
+  text = replaceAll(text, serverUrl, "<server>");
+  for (size_t at = text.find("0.2.7&&"); at != std::string::npos; at = text.find("0.2.7&&", at)) {
+    text.replace(at, text.find_first_of(" \n\"", at) - at, "<seed>");
+  }
+  // Each value is named where it first appears and replaced wherever it appears.
+  text = replaceAll(text, after(text, "ment_code\":\"", "\""), "<code>");
+  text = replaceAll(text, after(text, "Login OTP: ", "\n"), "<login>");
+  return replaceAll(text, after(text, "OTP value: ", "\n"), "<otp>");
 }
 
 }  // namespace qmt_e2e

@@ -12,9 +12,10 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
+
+#include "support/log_entries.h"
 
 namespace qmt_test {
 
@@ -80,17 +81,19 @@ class ScopedEnv {
 // process's id). Text before the first header fails the test.
 inline std::vector<std::string> ReadMessages(const fs::path& path) {
   const std::string content = ReadFile(path);
-  const std::regex header(
-      "\n\\[[0-9]{4}-[0-9]{2}-[0-9]{2}\\.[0-9]{2}:[0-9]{2}:[0-9]{2}\\] - \\[pid - " +
-      std::to_string(::getpid()) + "\\] ");
+  const std::string pid = std::to_string(::getpid());
   std::vector<std::string> messages;
-  std::sregex_iterator it(content.begin(), content.end(), header), end;
-  if (it == end ? !content.empty() : it->position() != 0) ADD_FAILURE() << "no header: " << path;
-  for (; it != end; ++it) {
-    auto next = std::next(it);
-    const size_t from = it->position() + it->length();
-    messages.push_back(
-        content.substr(from, (next == end ? content.size() : next->position()) - from));
+  if (!content.empty() && HeaderLength(content, 0, pid) == 0)
+    ADD_FAILURE() << "no header: " << path;
+  for (size_t at = 0; at < content.size();) {
+    const size_t header = HeaderLength(content, at, pid);
+    if (header != 0) {
+      messages.emplace_back();
+      at += header;
+    } else {
+      if (!messages.empty()) messages.back() += content[at];
+      ++at;
+    }
   }
   return messages;
 }
