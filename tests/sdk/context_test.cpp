@@ -50,14 +50,6 @@ TEST(SRInit, SettersCopyAndHostVersionDoesNotAccumulate) {
   EXPECT_STREQ(ctx->mvault_id, "mv");
 }
 
-TEST(SRInit, StorageChangedIsReportedOnce) {
-  ContextPtr ctx(SRInit(0, "serial", "key", NoTransport, nullptr));
-  EXPECT_EQ(SRStorageDataChanged(ctx.get()), 0);
-  srStateChangedMark(ctx.get());
-  EXPECT_EQ(SRStorageDataChanged(ctx.get()), 1);
-  EXPECT_EQ(SRStorageDataChanged(ctx.get()), 0);
-}
-
 TEST(SRInit, ResponseBodyIsCopiedAndReplaced) {
   ContextPtr ctx(SRInit(0, "serial", "key", NoTransport, nullptr));
   SRWsResponseSet(ctx.get(), "<r/>");
@@ -76,13 +68,6 @@ TEST(SRInit, StateResetForgetsTheEnrolment) {
   EXPECT_EQ(srIsActivated(ctx.get()), 0);
   EXPECT_EQ(ctx->blocked, 0);
   EXPECT_EQ(ctx->storage_changed, 1);
-}
-
-TEST(SRInit, DeviceIdentityJoinsSerialKeyAndRandom) {
-  ContextPtr ctx(SRInit(0, "serial", "key", NoTransport, nullptr));
-  char* identity = srDeviceIdentity(ctx.get());
-  EXPECT_STREQ(identity, "serial/key/");
-  std::free(identity);
 }
 
 }  // namespace
