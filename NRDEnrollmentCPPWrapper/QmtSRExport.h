@@ -5,6 +5,8 @@
 #if defined(_WIN32)
 #if defined(NRDENROLLMENT_BUILDING)
 #define QMTSR_API __declspec(dllexport)
+#elif defined(NRDENROLLMENT_STATIC)
+#define QMTSR_API
 #else
 #define QMTSR_API __declspec(dllimport)
 #endif

@@ -6,7 +6,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 
 build="$root/build"
-flags=()
+flags=(-DQMT_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   build="$root/build-asan"
   flags+=(-DQMT_SANITIZE=ON -DQMT_BUILD_BENCH=OFF)

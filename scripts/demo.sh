@@ -11,30 +11,11 @@ server_bin="$build/devserver/sentrel-devserver"
 
 run="$root/demo-run"
 rm -rf "$run"
-mkdir -p "$run/server"
 
-"$server_bin" --port 0 --db "$run/server/sentrel.db" \
-  >"$run/server/port" 2>"$run/server/requests.log" &
-server_pid=$!
-stop_server() {
-  kill "$server_pid" 2>/dev/null || true
-  wait "$server_pid" 2>/dev/null || true
-}
-trap stop_server EXIT
-
-# The server's first output line is its port.
-for _ in $(seq 200); do
-  grep -q . "$run/server/port" 2>/dev/null && break
-  kill -0 "$server_pid" 2>/dev/null || break
-  sleep 0.1
-done
-port="$(head -n 1 "$run/server/port" 2>/dev/null || true)"
-if ! [[ "$port" =~ ^[0-9]+$ ]]; then
-  echo "demo: sentrel-devserver did not start:" >&2
-  cat "$run/server/requests.log" >&2
-  exit 1
-fi
-url="http://127.0.0.1:$port"
+# shellcheck source=scripts/devserver-session.sh
+. "$root/scripts/devserver-session.sh"
+start_devserver "$server_bin" "$run/server" || exit 1
+trap stop_devserver EXIT
 echo "== sentrel-devserver (pid $server_pid) listening on $url"
 
 # A fresh installation: C:\ is $QMT_DRIVE_ROOT/C, and the host runs in C:\APP\qmt\BIN, so the
@@ -58,17 +39,11 @@ otp2="$("$qmtsr" otp "${common[@]}")"
 echo "first OTP:  $otp1 (superseded by the next exchange)"
 echo "second OTP: $otp2"
 
-# The server's login check, over bash's own TCP redirection (no HTTP client needed).
 login="$(sed -n 's/^OTP Login,//p' "$drive/C/APP/qmt/GEN/Enrollment_Status.txt")"
-body="{\"device\":\"$login\",\"otp\":\"$otp2\"}"
-exec 3<>"/dev/tcp/127.0.0.1/$port"
-printf 'PUT /login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\nContent-Length: %d\r\nConnection: close\r\n\r\n%s' \
-  "${#body}" "$body" >&3
-answer="$(timeout 10 cat <&3 | tail -n 1)"
-exec 3<&-
+answer="$(login_check "$login" "$otp2")"
 echo "== login check of the second OTP for login $login: $answer"
 
-stop_server
+stop_devserver
 trap - EXIT
 echo "== sentrel-devserver stopped; its request log:"
 sed 's/^/  /' "$run/server/requests.log"

@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 build="$root/build-fuzz"
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DQMT_FUZZ=ON -DQMT_BUILD_TESTS=OFF \
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DQMT_FUZZ=ON -DQMT_WERROR=ON -DQMT_BUILD_TESTS=OFF \
   -DQMT_BUILD_BENCH=OFF -DQMT_BUILD_DEVSERVER=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" >&2
 

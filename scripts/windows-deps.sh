@@ -9,8 +9,9 @@
 set -euo pipefail
 arch="${1:?usage: windows-deps.sh x86_64|i686}"
 case "$arch" in
-  x86_64) openssl_target=mingw64 ;;
-  i686) openssl_target=mingw ;;
+  x86_64) openssl_target=(mingw64) ;;
+  # The 32-bit assembler modules come out position-independent, which COFF cannot represent.
+  i686) openssl_target=(mingw no-asm) ;;
   *) echo "unknown architecture: $arch" >&2; exit 2 ;;
 esac
 host="$arch-w64-mingw32"
@@ -22,12 +23,18 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 versions_of() { apt-cache showsrc "$1" | awk '/^Version:/ { print $2 }' | sort -Vru; }
 cache="${QMT_WINDOWS_DEPS_CACHE:-$HOME/.cache/qmt-windows-deps}"
 packages=(openssl curl googletest cpp-httplib)
+# One build per architecture at a time; a second caller waits and then reuses it.
+mkdir -p "$cache"
+exec 9>"$cache/$arch.lock"
+flock 9
 
 # Reuse a complete build whose versions (listed in its .complete) are all among those apt knows.
 for done_marker in $(ls -d "$cache/$arch"-*/.complete 2>/dev/null | sort -Vr); do
   usable=1
   while read -r package version; do
-    versions_of "$package" | grep -qxF "$version" || usable=0
+    known="$(versions_of "$package")"
+    # apt that cannot answer (its lists being updated, say) is no reason to rebuild.
+    [ -z "$known" ] || grep -qxF "$version" <<<"$known" || usable=0
   done <"$done_marker"
   if [ "$usable" -eq 1 ]; then
     dirname "$done_marker"
@@ -55,51 +62,54 @@ done
 prefix="$cache/$key"
 
 jobs="$(nproc)"
-work="$download"
+log="$download/build.log"
+# Runs one build step with its output in the log; on failure shows the log's end.
+quietly() {
+  "$@" >>"$log" 2>&1 || { echo "windows-deps: failed: $*" >&2; tail -n 40 "$log" >&2; exit 1; }
+}
 rm -rf "$prefix"
 mkdir -p "$prefix/include" "$prefix/lib"
-cd "$work"
-for dsc in *.dsc; do dpkg-source --no-check -x "$dsc" >/dev/null; done
+cd "$download"
+for dsc in *.dsc; do quietly dpkg-source --no-check -x "$dsc"; done
 
 # OpenSSL: libcrypto only (digests, AES, bignums, RSA and the random generator).
-(
-  cd openssl-*/
-  ./Configure "$openssl_target" --cross-compile-prefix="$host-" --prefix="$prefix" \
-    no-shared no-tests no-module no-engine no-legacy no-ssl3 no-comp no-ocsp no-cms no-ts \
-    no-srp no-ct no-ui-console no-apps no-docs >/dev/null
-  make -j"$jobs" build_generated >/dev/null
-  make -j"$jobs" libcrypto.a >/dev/null
-  cp libcrypto.a "$prefix/lib/"
-  cp -r include/openssl "$prefix/include/"
-) >&2
+cd "$download"/openssl-*/
+quietly ./Configure "${openssl_target[@]}" --cross-compile-prefix="$host-" --prefix="$prefix" \
+  no-shared no-tests no-module no-engine no-legacy no-ssl3 no-comp no-ocsp no-cms no-ts \
+  no-srp no-ct no-ui-console
+quietly make -j"$jobs" build_generated
+quietly make -j"$jobs" libcrypto.a
+cp libcrypto.a "$prefix/lib/"
+cp -r include/openssl "$prefix/include/"
 echo "windows-deps: openssl built after $((SECONDS - started)) s" >&2
 
 # libcurl: HTTP(S) only, Windows' own TLS.
-(
-  cd curl-*/
-  ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static \
-    --with-schannel --without-openssl --without-zlib --without-brotli --without-zstd \
-    --without-libidn2 --without-libpsl --without-nghttp2 --without-librtmp --without-libssh2 \
-    --disable-ldap --disable-ldaps --disable-manual --disable-docs --disable-ftp --disable-file \
-    --disable-dict --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smtp \
-    --disable-gopher --disable-mqtt --disable-rtsp --disable-smb >/dev/null
-  make -j"$jobs" -C lib >/dev/null
-  make -C lib install >/dev/null
-  make -C include install >/dev/null
-  make install-pkgconfigDATA >/dev/null
-) >&2
+cd "$download"/curl-*/
+quietly ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static \
+  --with-schannel --without-openssl --without-zlib --without-brotli --without-zstd \
+  --without-libidn2 --without-libpsl --without-nghttp2 --without-librtmp --without-libssh2 \
+  --disable-ldap --disable-ldaps --disable-manual --disable-ftp --disable-file \
+  --disable-dict --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smtp \
+  --disable-gopher --disable-mqtt --disable-rtsp --disable-smb
+quietly make -j"$jobs" -C lib
+quietly make -C lib install
+quietly make -C include install
+quietly make install-pkgconfigDATA
 echo "windows-deps: curl built after $((SECONDS - started)) s" >&2
 
 # GoogleTest (with GoogleMock), built with the project's toolchain file.
-cmake -S googletest-*/ -B gtest-build -G Ninja \
+cd "$download"
+quietly cmake -S googletest-*/ -B gtest-build -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=ON >/dev/null
-cmake --build gtest-build -j"$jobs" >/dev/null
-cmake --install gtest-build >/dev/null
+  -DCMAKE_INSTALL_PREFIX="$prefix" -Dgtest_disable_pthreads=ON
+quietly cmake --build gtest-build -j"$jobs"
+quietly cmake --install gtest-build
 echo "windows-deps: googletest built after $((SECONDS - started)) s" >&2
 
 # cpp-httplib: the upstream single header (the tests' loopback servers and clients).
 cp cpp-httplib-*/httplib.h "$prefix/include/"
+# RapidJSON is headers only: the ones of the installed rapidjson-dev serve every target.
+cp -r /usr/include/rapidjson "$prefix/include/"
 
 echo "$((SECONDS - started))" >"$prefix/.build-seconds"
 printf %s "$fetched_versions" >"$prefix/.complete"

@@ -40,22 +40,43 @@ bool RemoveFile(const std::string& windowsPath) {
   return std::remove(windowsPath.c_str()) == 0;
 }
 
+namespace {
+
+// Overwrites the file where it stands, through a handle that shares everything, and flushes it
+// to the disk: the fallback when the file cannot be renamed over because another process holds
+// it open without delete sharing (the documented opens share reading and writing only).
+bool OverwriteInPlace(const std::string& path, const std::string& content) {
+  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = content.size() <= MAXDWORD &&
+            ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
+                        nullptr) != 0 &&
+            written == content.size();
+  ok = ok && ::SetEndOfFile(file) != 0 && ::FlushFileBuffers(file) != 0;
+  ::CloseHandle(file);
+  return ok;
+}
+
+}  // namespace
+
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content) {
   static unsigned counter = 0;
   const std::string tempPath = windowsPath + ".tmp-" + std::to_string(::GetCurrentProcessId()) +
                                "-" + std::to_string(++counter);
   std::FILE* file = ::_fsopen(tempPath.c_str(), "wb", _SH_DENYNO);
-  if (file == nullptr) return false;
+  if (file == nullptr) return OverwriteInPlace(windowsPath, content);
   bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
   ok = ok && std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0;
   ok = (std::fclose(file) == 0) && ok;
-  ok = ok && ::MoveFileExA(tempPath.c_str(), windowsPath.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  if (!ok) {
-    std::remove(tempPath.c_str());
-    return false;
+  if (ok && ::MoveFileExA(tempPath.c_str(), windowsPath.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+    return true;
   }
-  return true;
+  std::remove(tempPath.c_str());
+  return ok && OverwriteInPlace(windowsPath, content);
 }
 
 }  // namespace SRCppWrap::platform

@@ -17,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <algorithm>
 #include <vector>
 
 namespace rsa_test {
@@ -83,9 +84,9 @@ inline Bytes OaepBlock(const Bytes& seed, const Bytes& db) {
   Bytes masked_seed = seed;
   Bytes seed_mask = Mgf1Sha256(masked_db, seed.size());
   for (size_t i = 0; i < seed.size(); i++) masked_seed[i] ^= seed_mask[i];
-  Bytes block{0x00};
-  block.insert(block.end(), masked_seed.begin(), masked_seed.end());
-  block.insert(block.end(), masked_db.begin(), masked_db.end());
+  Bytes block(1 + masked_seed.size() + masked_db.size(), 0x00);
+  std::copy(masked_seed.begin(), masked_seed.end(), block.begin() + 1);
+  std::copy(masked_db.begin(), masked_db.end(), block.begin() + 1 + masked_seed.size());
   return block;
 }
 

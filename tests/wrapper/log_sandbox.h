@@ -5,7 +5,6 @@
 #define QMT_TESTS_WRAPPER_LOG_SANDBOX_H
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "support/log_entries.h"
+#include "support/test_os.h"
 
 namespace qmt_test {
 
@@ -30,10 +30,7 @@ inline std::string ReadFile(const fs::path& path) {
 // in a/b/log and the authentication log "..\..\..\log\..." in log.
 class LogSandbox {
  public:
-  LogSandbox() : previous_(fs::current_path()) {
-    std::string pattern = (fs::temp_directory_path() / "qmtsr-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    root_ = pattern;
+  LogSandbox() : previous_(fs::current_path()), root_(MakeTempFolder("qmtsr-")) {
     for (const char* folder : {"log", "a/b/log", "a/b/c"}) fs::create_directories(root_ / folder);
     fs::current_path(root_ / "a" / "b" / "c");
   }
@@ -68,9 +65,9 @@ class ScopedEnv {
  private:
   void Apply(const std::optional<std::string>& value) {
     if (value) {
-      ::setenv(name_.c_str(), value->c_str(), 1);
+      SetEnv(name_, *value);
     } else {
-      ::unsetenv(name_.c_str());
+      UnsetEnv(name_);
     }
   }
   std::string name_;
@@ -81,7 +78,7 @@ class ScopedEnv {
 // process's id). Text before the first header fails the test.
 inline std::vector<std::string> ReadMessages(const fs::path& path) {
   const std::string content = ReadFile(path);
-  const std::string pid = std::to_string(::getpid());
+  const std::string pid = std::to_string(ProcessId());
   std::vector<std::string> messages;
   if (!content.empty() && HeaderLength(content, 0, pid) == 0)
     ADD_FAILURE() << "no header: " << path;

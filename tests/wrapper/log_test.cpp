@@ -1,7 +1,6 @@
 // The wrapper log: the entry layout, the file the enrolment status picks, and the formatter's
 // bounded buffer.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <ctime>
 #include <string>
@@ -22,9 +21,7 @@ using SRCppWrap::QmtSR;
 using Messages = std::vector<std::string>;
 
 std::string LocalStampNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
+  std::tm local = qmt_test::LocalTime(std::time(nullptr));
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d.%H:%M:%S", &local);
   return text;
@@ -36,18 +33,18 @@ TEST(WrapperLog, EntriesAreExactLinesInLocalTime) {
   std::string before, after;
   {
     ScopedEnv tz("TZ", "QMT-13:45");  // far from UTC, so a UTC stamp would show
-    ::tzset();
+    tzset();
     before = LocalStampNow();
     sr.SRWrapperEnrollmentAuthLogEntry("OTP server index: 3");
     after = LocalStampNow();
   }
-  ::tzset();
+  tzset();
   sr.SRWrapperEnrollmentAuthLogEntry("");
   sr.SRWrapperEnrollmentAuthLogEntry("two\nlines");
   const std::string content = ReadFile(sandbox.EnrollmentLog());
   const std::string stamp = content.substr(2, 19);
   EXPECT_TRUE(stamp == before || stamp == after) << stamp << " not " << before << " or " << after;
-  const std::string pid = std::to_string(::getpid());
+  const std::string pid = std::to_string(qmt_test::ProcessId());
   EXPECT_EQ(content.substr(0, 21 + 11 + pid.size() + 2 + 19),
             "\n[" + stamp + "] - [pid - " + pid + "] OTP server index: 3");
   // The file starts with an empty line and its last entry has no line feed after it.
