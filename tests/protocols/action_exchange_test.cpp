@@ -120,7 +120,7 @@ TEST(QueryBuild, SecretsCountIsBounded) {
   }
 }
 
-TEST(ReplyRead, NegativePromptAndExtraCountsGiveEmptyLists) {
+TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
   ContextPtr ctx = NewContext();
   ReplyDoc setup({{"err", "OK"}, {"prompt_n", "-2"}, {"p_field", "x"}});
   EXPECT_EQ(srSetupReplyRead(ctx.get(), setup.release()), SR_OK);
@@ -128,12 +128,21 @@ TEST(ReplyRead, NegativePromptAndExtraCountsGiveEmptyLists) {
   EXPECT_EQ(ctx->prompts, nullptr);
 
   SetText(ctx->request_mode, "otp");
-  ReplyDoc finalize({{"err", "OK"}, {"e_n", "2"}, {"e_field", "f"}, {"e_value", "v"}});
+  ReplyDoc finalize({{"err", "OK"},
+                     {"e_n", "2"},
+                     {"e_field", "f"},
+                     {"e_value", "v"},
+                     {"code", "c7"},
+                     {"action", "a1"},
+                     {"alias", "al"}});
   EXPECT_EQ(srFinalizeReplyRead(ctx.get(), const_cast<SRNode*>(finalize.get())), SR_OK);
   ASSERT_EQ(ctx->extra_field_count, 2);
   EXPECT_STREQ(ctx->extra_fields[0].value, "v");
   EXPECT_STREQ(ctx->extra_fields[1].field, "");
   EXPECT_EQ(ctx->pinless, 0);  // only an activation finalize sets it
+  EXPECT_STREQ(ctx->reply_code, "c7");
+  EXPECT_STREQ(ctx->reply_action, "a1");
+  EXPECT_STREQ(ctx->reply_alias, "al");
 }
 
 }  // namespace
