@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "sdk/SRSdk.h"
 #include "sdk/context.h"
+#include "sdk/string_helpers.h"
 #include "support/sdk_handles.h"
 
 namespace {
@@ -60,8 +59,7 @@ TEST(SRInit, ResponseBodyIsCopiedAndReplaced) {
 
 TEST(SRInit, StateResetForgetsTheEnrolment) {
   ContextPtr ctx(SRInit(0, "serial", "key", NoTransport, nullptr));
-  ctx->device_id = static_cast<char*>(std::realloc(ctx->device_id, 4));
-  std::strcpy(ctx->device_id, "dev");
+  ctx->device_id = srStrReplace(ctx->device_id, srStrDup("dev"));
   ctx->blocked = 1;
   EXPECT_EQ(srIsActivated(ctx.get()), 1);
   srStateReset(ctx.get());
