@@ -63,6 +63,20 @@ std::string LastLogged(const std::string& log, const std::string& prefix) {
   return found;
 }
 
+int CountLogged(const std::string& log, const std::string& message) {
+  const std::string pid = std::to_string(::getpid());
+  int count = 0;
+  for (size_t at = log.find("\n["); at != std::string::npos; at = log.find("\n[", at + 1)) {
+    const size_t header = qmt_test::HeaderLength(log, at, pid);
+    count += header != 0 && log.compare(at + header, message.size(), message) == 0 ? 1 : 0;
+  }
+  return count;
+}
+
+std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path) {
+  return std::filesystem::last_write_time(path);
+}
+
 std::string Normalised(const std::string& log, const std::string& serverUrl) {
   auto replaceAll = [](std::string text, const std::string& value, const std::string& name) {
     if (value.empty()) return text;

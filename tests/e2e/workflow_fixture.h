@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "QmtSR.h"
@@ -54,6 +55,10 @@ class QuietStdout {
 
 // The message of the last log entry that starts with `prefix`, without the prefix; "" if none.
 std::string LastLogged(const std::string& log, const std::string& prefix);
+// How many log entries start with `message` (after their time stamp and process id).
+int CountLogged(const std::string& log, const std::string& message);
+
+std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path);
 
 // The log with what changes from run to run replaced by names: each entry's time stamp and
 // this process's id, the server's address, seeds, and the codes and OTPs the back end and
