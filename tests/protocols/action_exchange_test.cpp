@@ -122,8 +122,9 @@ TEST(QueryBuild, SecretsCountIsBounded) {
 
 TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
   ContextPtr ctx = NewContext();
-  ReplyDoc setup({{"err", "OK"}, {"prompt_n", "-2"}, {"p_field", "x"}});
+  ReplyDoc setup({{"err", "OK"}, {"prompt_n", "-2"}, {"p_field", "x"}, {"antiphishing", "kite"}});
   EXPECT_EQ(srSetupReplyRead(ctx.get(), setup.release()), SR_OK);
+  EXPECT_STREQ(ctx->antiphishing, "kite");
   EXPECT_EQ(ctx->prompt_count, 0);
   EXPECT_EQ(ctx->prompts, nullptr);
 
