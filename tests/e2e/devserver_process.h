@@ -3,8 +3,6 @@
 #ifndef QMT_TESTS_E2E_DEVSERVER_PROCESS_H
 #define QMT_TESTS_E2E_DEVSERVER_PROCESS_H
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <string>
 
@@ -34,7 +32,7 @@ class DevServerProcess {
   void Stop();
 
   std::filesystem::path folder_;
-  pid_t pid_ = -1;
+  long pid_ = -1;
   int port_ = 0;
 };
 

@@ -1,10 +1,15 @@
 #include "loopback_proxy.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <stdexcept>
 
@@ -12,11 +17,35 @@ namespace qmt_e2e {
 
 namespace {
 
+#ifdef _WIN32
+// Winsock under the POSIX names this file uses. Socket handles fit an int, as Windows promises
+// for interoperation with 32-bit programs.
+using ssize_t = int;
+constexpr int MSG_NOSIGNAL = 0;
+constexpr int SOCK_CLOEXEC = 0;
+int poll(pollfd* fds, unsigned long count, int millis) {
+  return ::WSAPoll(fds, count, millis);
+}
+int close(int fd) {
+  return ::closesocket(static_cast<SOCKET>(fd));
+}
+int accept4(int fd, sockaddr* address, int* length, int) {
+  return static_cast<int>(::accept(static_cast<SOCKET>(fd), address, length));
+}
+struct WinsockUser {
+  WinsockUser() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+  }
+  ~WinsockUser() { ::WSACleanup(); }
+};
+#endif
+
 constexpr int kPollMillis = 100;
 constexpr int kIdleLimitMillis = 10000;  // a connection silent this long is dropped
 
 int ConnectLoopback(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = static_cast<int>(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
@@ -24,7 +53,7 @@ int ConnectLoopback(int port) {
   if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
     return fd;
   }
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0) close(fd);
   return -1;
 }
 
@@ -38,13 +67,20 @@ bool SendAll(int fd, const std::string& data) {
   return true;
 }
 
+pollfd Readable(int fd) {
+  pollfd entry{};
+  entry.fd = fd;
+  entry.events = POLLIN;
+  return entry;
+}
+
 // Copies bytes both ways until one side closes, the proxy stops, or nothing moves for long.
 void Relay(int a, int b, const std::atomic<bool>& stop) {
   char buffer[16384];
   int idle = 0;
   while (!stop && idle < kIdleLimitMillis) {
-    pollfd fds[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
-    const int ready = ::poll(fds, 2, kPollMillis);
+    pollfd fds[2] = {Readable(a), Readable(b)};
+    const int ready = poll(fds, 2, kPollMillis);
     if (ready < 0) return;
     if (ready == 0) {
       idle += kPollMillis;
@@ -53,7 +89,7 @@ void Relay(int a, int b, const std::atomic<bool>& stop) {
     idle = 0;
     for (int i = 0; i < 2; ++i) {
       if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-      const ssize_t n = ::recv(fds[i].fd, buffer, sizeof buffer, 0);
+      const ssize_t n = ::recv(static_cast<int>(fds[i].fd), buffer, sizeof buffer, 0);
       if (n <= 0) return;
       if (!SendAll(fds[1 - i].fd, std::string(buffer, static_cast<std::size_t>(n)))) return;
     }
@@ -73,11 +109,18 @@ int PortOf(const std::string& target) {
 }  // namespace
 
 LoopbackProxy::LoopbackProxy() {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#ifdef _WIN32
+  static WinsockUser winsock;
+#endif
+  listener_ = static_cast<int>(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+#ifdef _WIN32
+  int length = sizeof address;
+#else
   socklen_t length = sizeof address;
+#endif
   if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
       ::listen(listener_, 8) != 0 ||
       ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -90,7 +133,7 @@ LoopbackProxy::LoopbackProxy() {
 LoopbackProxy::~LoopbackProxy() {
   stop_ = true;
   thread_.join();
-  ::close(listener_);
+  close(listener_);
 }
 
 std::vector<std::string> LoopbackProxy::requestLines() const {
@@ -100,12 +143,12 @@ std::vector<std::string> LoopbackProxy::requestLines() const {
 
 void LoopbackProxy::Serve() {
   while (!stop_) {
-    pollfd listening{listener_, POLLIN, 0};
-    if (::poll(&listening, 1, kPollMillis) <= 0) continue;
-    const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    pollfd listening = Readable(listener_);
+    if (poll(&listening, 1, kPollMillis) <= 0) continue;
+    const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
     Handle(client);
-    ::close(client);
+    close(client);
   }
 }
 
@@ -114,8 +157,8 @@ void LoopbackProxy::Handle(int client) {
   std::string head;
   char buffer[4096];
   while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 && !stop_) {
-    pollfd readable{client, POLLIN, 0};
-    if (::poll(&readable, 1, kIdleLimitMillis) <= 0) return;
+    pollfd readable = Readable(client);
+    if (poll(&readable, 1, kIdleLimitMillis) <= 0) return;
     const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
     if (n <= 0) return;
     head.append(buffer, static_cast<std::size_t>(n));
@@ -147,7 +190,7 @@ void LoopbackProxy::Handle(int client) {
     SendAll(upstream, method + " " + path + head.substr(targetEnd));
   }
   Relay(client, upstream, stop_);
-  ::close(upstream);
+  close(upstream);
 }
 
 }  // namespace qmt_e2e

@@ -50,7 +50,7 @@ TEST_P(TranscriptTest, ResultFilesAndLogMatchTheGoldenTranscript) {
     seedPath_ = "C:\\APP\\qmt\\DATA\\configured.seed";
     fs::create_directories(drive_.gen() / "../DATA");
     WriteFile(drive_.gen() / "../DATA/configured.seed", "configured");
-    drive_.MoveTo("C/APP/qmt/BIN/run");
+    drive_.MoveTo("APP/qmt/BIN/run");
     fs::create_directories(drive_.relativePinFile().parent_path());
     WriteFile(drive_.relativePinFile(), "relative");
   }

@@ -1,13 +1,18 @@
 #include "workflow_fixture.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 
 #include <utility>
 
 #include "support/log_entries.h"
+#include "support/test_os.h"
 
 namespace qmt_e2e {
 
@@ -39,16 +44,22 @@ std::string WorkflowTest::EnrolOrFail() {
   return LastLogged(EnrollmentLog(), "Login OTP: ");
 }
 
-QuietStdout::QuietStdout() : saved_(::dup(STDOUT_FILENO)) {
+#ifdef _WIN32
+constexpr char kNullDevice[] = "NUL";
+#else
+constexpr char kNullDevice[] = "/dev/null";
+#endif
+
+QuietStdout::QuietStdout() : saved_(::dup(::fileno(stdout))) {
   std::fflush(stdout);
-  const int devNull = ::open("/dev/null", O_WRONLY);
-  ::dup2(devNull, STDOUT_FILENO);
+  const int devNull = ::open(kNullDevice, O_WRONLY);
+  ::dup2(devNull, ::fileno(stdout));
   ::close(devNull);
 }
 
 QuietStdout::~QuietStdout() {
   std::fflush(stdout);
-  ::dup2(saved_, STDOUT_FILENO);
+  ::dup2(saved_, ::fileno(stdout));
   ::close(saved_);
 }
 
@@ -64,7 +75,7 @@ std::string LastLogged(const std::string& log, const std::string& prefix) {
 }
 
 int CountLogged(const std::string& log, const std::string& message) {
-  const std::string pid = std::to_string(::getpid());
+  const std::string pid = std::to_string(qmt_test::ProcessId());
   int count = 0;
   for (size_t at = log.find("\n["); at != std::string::npos; at = log.find("\n[", at + 1)) {
     const size_t header = qmt_test::HeaderLength(log, at, pid);
@@ -93,7 +104,7 @@ std::string Normalised(const std::string& log, const std::string& serverUrl) {
     const size_t from = at + key.size();
     return text.substr(from, text.find_first_of(ends, from) - from);
   };
-  const std::string pid = std::to_string(::getpid());
+  const std::string pid = std::to_string(qmt_test::ProcessId());
   std::string text;
   for (size_t at = 0; at < log.size();) {
     const size_t header = qmt_test::HeaderLength(log, at, pid);

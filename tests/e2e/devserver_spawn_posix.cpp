@@ -1,0 +1,85 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "devserver_spawn.h"
+
+namespace qmt_e2e {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Reads the first line the child writes on the pipe, waiting at most `millis`.
+std::string FirstLine(int fd, int millis) {
+  std::string line;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
+  while (line.find('\n') == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd readable{fd, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) break;
+    char buffer[64];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    line.append(buffer, static_cast<std::size_t>(n));
+  }
+  return line.substr(0, line.find('\n'));
+}
+
+}  // namespace
+
+fs::path MakeServerFolder() {
+  std::string pattern = (fs::temp_directory_path() / "qmt-devserver-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+std::string ServerPath(const fs::path& path) {
+  return path.string();
+}
+
+long StartServer(const std::vector<std::string>& arguments, const fs::path& errorLog,
+                 const fs::path& /*folder*/, std::string& firstLine) {
+  std::vector<char*> argv{const_cast<char*>(SENTREL_DEVSERVER_PATH)};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int err = ::open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out[1], STDOUT_FILENO);
+    if (err >= 0) ::dup2(err, STDERR_FILENO);
+    ::execv(SENTREL_DEVSERVER_PATH, argv.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  firstLine = pid > 0 ? FirstLine(out[0], 20000) : "";
+  ::close(out[0]);
+  return pid > 0 ? pid : -1;
+}
+
+void StopServer(long pid) {
+  if (pid <= 0) return;
+  ::kill(static_cast<pid_t>(pid), SIGTERM);
+  int status = 0;
+  bool ended = false;
+  for (int waited = 0; waited < 500 && !ended; ++waited) {
+    ended = ::waitpid(static_cast<pid_t>(pid), &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!ended) {
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    ::waitpid(static_cast<pid_t>(pid), &status, 0);
+  }
+}
+
+}  // namespace qmt_e2e
