@@ -92,6 +92,10 @@ class QMTSR_API QmtSR {
   // Formats one log line into the log buffer (cut at its size) and writes it as an entry.
   void LogLine(const char* format, ...) QMTSR_PRINTF_LIKE(2, 3);
   void LogBanner(const char* title);
+  // CheckSeedValueAndPersist's work; false only when a changed seed could not be saved.
+  bool PersistChangedSeed();
+  // False, with the reason logged, for a PIN that must not be sent (see authentication.cpp).
+  bool PinIsSendable(const std::string& pin);
 
   std::string uniquekey_;                  // 1
   std::string sentrelSeedFilePath_;        // 2

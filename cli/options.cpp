@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "secret_files.h"
+
 namespace qmtsr {
 
 namespace {
@@ -87,12 +89,39 @@ std::vector<Flag> Flags() {
          o.pin = v;
          return true;
        }},
+      {"--pin-file", false, true, text(&Options::pinFile)},
       {"--code-otp-url", true, true, text(&Options::codeAndOtpUrl)},
       {"--check-url", true, true, text(&Options::checkEnrollmentUrl)},
       {"--user", true, true, text(&Options::user)},
       {"--password", true, true, text(&Options::password)},
       {"--message", true, true, text(&Options::message)},
+      {"--password-file", true, true, text(&Options::passwordFile)},
+      {"--message-file", true, true, text(&Options::messageFile)},
   };
+}
+
+// Replaces the values given through files; standard input can serve one of them only.
+bool ReadSecretFiles(Options& o, std::string& error) {
+  int fromStdin = 0;
+  for (const std::string* path : {&o.pinFile, &o.passwordFile, &o.messageFile}) {
+    if (*path == "-") ++fromStdin;
+  }
+  if (fromStdin > 1) {
+    error = "only one of --pin-file, --password-file and --message-file can read '-'";
+    return false;
+  }
+  std::string text;
+  if (!o.pinFile.empty()) {
+    if (!ReadSecretFile(o.pinFile, text, error)) return false;
+    o.pin = text;
+  }
+  if (!o.passwordFile.empty()) {
+    if (!ReadSecretFile(o.passwordFile, o.password, error)) return false;
+  }
+  if (!o.messageFile.empty()) {
+    if (!ReadSecretFile(o.messageFile, o.message, error)) return false;
+  }
+  return true;
 }
 
 std::string MissingRequired(const Options& o) {
@@ -171,6 +200,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
     }
   }
   if (options.help) return options;
+  if (!ReadSecretFiles(options, error)) return std::nullopt;
   if (const std::string missing = MissingRequired(options); !missing.empty()) {
     error = "missing " + missing;
     return std::nullopt;
@@ -201,9 +231,12 @@ std::string HelpText(Command command) {
       "                          (default C:\\APP\\qmt\\GEN\\Enrollment_Status.txt)\n"
       "  --proxy HOST[:PORT]     HTTP proxy for every request (default none)\n"
       "  --pin PIN               the user's PIN; without it qmtsr asks for it (no echo)\n"
+      "  --pin-file FILE         read the PIN from FILE ('-' = standard input)\n"
       "  --verbose               show the library's transfer diagnostics on stderr\n"
       "  --help                  this text\n"
       "\n"
+      "Prefer the -file forms to --pin, --password and --message: every local user can\n"
+      "read a command line in the process list, but not a file readable by you alone.\n"
       "The PIN is written to C:\\APP\\qmt\\GEN\\ToolvexPin.txt, where the library reads it.\n"
       "Windows paths are mapped under $QMT_DRIVE_ROOT (default /): C:\\a\\b is\n"
       "$QMT_DRIVE_ROOT/C/a/b; relative paths, such as the logs ..\\log\\SREnrollmentlog.log\n"
@@ -221,7 +254,9 @@ std::string HelpText(Command command) {
            "  --check-url URL         back end URL that confirms the enrolment (required)\n"
            "  --user NAME             back end user name\n"
            "  --password TEXT         back end password\n"
-           "  --message JSON          the enrolment message sent to the back end (required)\n"
+           "  --password-file FILE    read the back end password from FILE ('-' = stdin)\n"
+           "  --message JSON          the enrolment message sent to the back end (required,\n"
+           "                          or --message-file FILE, '-' = stdin)\n"
            "  --status N              enrolment status: 0 enrol (default), -1 only repeat the\n"
            "                          confirmation with the stored seed\n" +
            common;

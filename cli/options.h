@@ -31,6 +31,10 @@ struct Options {
   std::string proxyAddress;
   long proxyPort = 0;
   std::optional<std::string> pin;  // unset: prompt for it
+  // --pin-file, --password-file, --message-file ("-" = standard input); read after parsing.
+  std::string pinFile;
+  std::string passwordFile;
+  std::string messageFile;
 
   // The enrolment back end.
   std::string codeAndOtpUrl;

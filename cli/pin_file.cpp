@@ -64,7 +64,8 @@ bool WritePinFile(const std::string& pin, std::string& error) {
   const std::string folder = DriveRoot() + kGenFolder;
   if (!MakeFolders(folder, error)) return false;
   const std::string path = folder + "/" + kPinFileName;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // A link planted at the PIN path is refused rather than followed.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     error = "cannot write the PIN file " + path + ": " + std::strerror(errno);
     return false;

@@ -39,12 +39,13 @@ int32_t Transport(const char* /*url*/, int32_t /*timeout*/, void* user) {
 }
 
 // Deterministic, so that every crash reproduces.
-void CountingSource(unsigned char* out, size_t n, void* user) {
+int CountingSource(unsigned char* out, size_t n, void* user) {
   auto* state = static_cast<uint32_t*>(user);
   for (size_t i = 0; i < n; i++) {
     *state = *state * 1103515245u + 12345u;
     out[i] = static_cast<unsigned char>(*state >> 16);
   }
+  return 1;
 }
 
 void CheckCode(int32_t code) {

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libcurl4-openssl-dev rapidjson-dev libssl-dev
+  libcurl4-openssl-dev rapidjson-dev libssl-dev openssl
   libcpp-httplib-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   clang libclang-rt-14-dev

@@ -17,10 +17,31 @@ unsigned long CurrentProcessId();
 std::size_t FormatLocalTime(char* buffer, std::size_t size, const char* format);
 // Opens a file with shared access (other processes may read and write it meanwhile).
 std::FILE* OpenShared(const std::string& windowsPath, const char* mode);
+// Opens a file for appending, created when missing; on POSIX a final symbolic link is not
+// followed (the open fails instead), so a planted link cannot redirect the writes.
+std::FILE* OpenForAppend(const std::string& windowsPath);
+// Creates an empty file only when nothing exists at the path: never truncates, and on POSIX
+// never follows a link (a dangling one included). New files are readable by their owner only.
+bool CreateEmptyFileIfMissing(const std::string& windowsPath);
 bool RemoveFile(const std::string& windowsPath);
 // Replaces a file's content atomically: a sibling temporary file is written, flushed and
-// renamed over the old one, so a crash never leaves a truncated file.
-bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content);
+// renamed over the old one, so a crash never leaves a truncated file. Temporary files that an
+// interrupted replace of the same file left behind (their process no longer runs) are removed
+// after a successful replace. A new file is readable by its owner only on POSIX (on Windows it
+// inherits the folder's permissions); an existing one keeps its mode. On failure `why` (when
+// given) says why.
+bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
+                           std::string* why = nullptr);
+
+struct SaveOutcome {
+  bool saved = false;
+  std::string error;  // why the content could not be saved; empty when saved
+};
+// Saves a file's whole new content and never loses it silently: atomically first; when the
+// system refuses that (a folder that accepts no new names or renames, a file held open on
+// Windows), the file is overwritten in place and flushed. When both fail, the old content stays
+// as it was and `error` says why.
+SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content);
 
 }  // namespace SRCppWrap::platform
 

@@ -2,12 +2,15 @@
 // system, everything else uses the plain C library and POSIX calls.
 #ifndef _WIN32
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -36,31 +39,106 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const std::string& content) {
+std::string BaseName(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Failure(const char* what) {
+  return std::string(what) + ": " + std::strerror(errno);
+}
+
+bool WriteAllAt(int fd, const std::string& content, off_t offset) {
   const char* data = content.data();
   std::size_t left = content.size();
   while (left > 0) {
-    ssize_t written = ::write(fd, data, left);
+    const ssize_t written = ::pwrite(fd, data, left, offset);
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
     }
     data += written;
+    offset += written;
     left -= static_cast<std::size_t>(written);
   }
   return true;
 }
 
+constexpr char kTempMarker[] = ".tmp-";
+
+// The process id in "<base>.tmp-<pid>-<counter>", or 0 when `name` is not such a name.
+pid_t LeftoverOwner(const std::string& name, const std::string& base) {
+  const std::string prefix = base + kTempMarker;
+  if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+  const char* cursor = name.c_str() + prefix.size();
+  char* end = nullptr;
+  const long pid = std::strtol(cursor, &end, 10);
+  if (end == cursor || *end != '-' || pid <= 0) return 0;
+  cursor = end + 1;
+  std::strtoul(cursor, &end, 10);
+  if (end == cursor || *end != '\0') return 0;
+  return static_cast<pid_t>(pid);
+}
+
+// A kill during a replace leaves its temporary file (a full copy of the secret) behind. Only
+// names of our own form beside `path`, whose process no longer runs, are removed.
+void RemoveLeftoverTemps(const std::string& path) {
+  const std::string base = BaseName(path);
+  DIR* dir = ::opendir(DirectoryOf(path).c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t owner = LeftoverOwner(entry->d_name, base);
+    if (owner == 0 || owner == ::getpid()) continue;
+    if (::kill(owner, 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
 // Creates a new, not yet existing file next to `path` and returns its descriptor (-1 on
-// failure). The creation mode lets the umask decide, as fopen would.
+// failure), readable by its owner only until it takes the old file's mode.
 int CreateSiblingTemp(const std::string& path, std::string& tempPath) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    tempPath = path + kTempMarker + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// Reads a regular file's whole content through an open descriptor.
+bool ReadAll(int fd, std::string& content) {
+  content.clear();
+  char buffer[4096];
+  for (off_t offset = 0;;) {
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    content.append(buffer, static_cast<std::size_t>(n));
+    offset += n;
+  }
+}
+
+// Overwrites the file itself; on a failure half-way the old content is written back.
+// Returns "" on success, else why it failed.
+std::string OverwriteInPlace(const std::string& path, const std::string& content) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return Failure("cannot open the file for writing");
+  std::string old;
+  std::string error;
+  if (!ReadAll(fd, old)) {
+    error = Failure("cannot read the old content");
+  } else if (!WriteAllAt(fd, content, 0) ||
+             ::ftruncate(fd, static_cast<off_t>(content.size())) != 0 || ::fsync(fd) != 0) {
+    error = Failure("cannot overwrite the file");
+    if (WriteAllAt(fd, old, 0)) {
+      (void)::ftruncate(fd, static_cast<off_t>(old.size()));
+      ::fsync(fd);
+    }
+  }
+  ::close(fd);
+  return error;
 }
 
 }  // namespace
@@ -108,23 +186,51 @@ bool RemoveFile(const std::string& windowsPath) {
   return std::remove(NativePath(windowsPath).c_str()) == 0;
 }
 
-bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content) {
-  const std::string path = NativePath(windowsPath);
-  std::string tempPath;
-  int fd = CreateSiblingTemp(path, tempPath);
+std::FILE* OpenForAppend(const std::string& windowsPath) {
+  const int fd = ::open(NativePath(windowsPath).c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "ab");
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
+bool CreateEmptyFileIfMissing(const std::string& windowsPath) {
+  // O_EXCL fails on any existing name, a symbolic link (even a dangling one) included.
+  const int fd = ::open(NativePath(windowsPath).c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
+                           std::string* why) {
+  const std::string path = NativePath(windowsPath);
+  std::string error;
+  std::string tempPath;
+  const int fd = CreateSiblingTemp(path, tempPath);
+  if (fd < 0) {
+    if (why != nullptr) *why = Failure("cannot create a temporary file");
+    return false;
+  }
 
   // The replacement keeps the permissions of the file it replaces.
   struct stat old {};
-  bool ok = true;
-  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+      ::fchmod(fd, old.st_mode & 07777) != 0) {
+    error = Failure("cannot keep the file's mode");
   }
-  ok = ok && WriteAll(fd, content) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(tempPath.c_str(), path.c_str()) == 0;
-  if (!ok) {
+  if (error.empty() && (!WriteAllAt(fd, content, 0) || ::fsync(fd) != 0)) {
+    error = Failure("cannot write the temporary file");
+  }
+  if (::close(fd) != 0 && error.empty()) error = Failure("cannot write the temporary file");
+  if (error.empty() && ::rename(tempPath.c_str(), path.c_str()) != 0) {
+    error = Failure("cannot rename the temporary file");
+  }
+  if (!error.empty()) {
     ::unlink(tempPath.c_str());
+    if (why != nullptr) *why = error;
     return false;
   }
 
@@ -134,7 +240,22 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
     ::fsync(dirFd);
     ::close(dirFd);
   }
+  // Only after the new content is in place: the caller is often waiting to save a seed.
+  RemoveLeftoverTemps(path);
   return true;
+}
+
+SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content) {
+  SaveOutcome outcome;
+  std::string atomicError;
+  if (ReplaceFileAtomically(windowsPath, content, &atomicError)) {
+    outcome.saved = true;
+    return outcome;
+  }
+  const std::string inPlaceError = OverwriteInPlace(NativePath(windowsPath), content);
+  outcome.saved = inPlaceError.empty();
+  if (!outcome.saved) outcome.error = atomicError + "; " + inPlaceError;
+  return outcome;
 }
 
 }  // namespace SRCppWrap::platform

@@ -8,6 +8,7 @@
 #include <time.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
@@ -36,47 +37,178 @@ std::FILE* OpenShared(const std::string& windowsPath, const char* mode) {
   return ::_fsopen(windowsPath.c_str(), mode, _SH_DENYNO);
 }
 
-bool RemoveFile(const std::string& windowsPath) {
-  return std::remove(windowsPath.c_str()) == 0;
-}
-
 namespace {
 
-// Overwrites the file where it stands, through a handle that shares everything, and flushes it
-// to the disk: the fallback when the file cannot be renamed over because another process holds
-// it open without delete sharing (the documented opens share reading and writing only).
-bool OverwriteInPlace(const std::string& path, const std::string& content) {
-  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = content.size() <= MAXDWORD &&
-            ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                        nullptr) != 0 &&
-            written == content.size();
-  ok = ok && ::SetEndOfFile(file) != 0 && ::FlushFileBuffers(file) != 0;
+constexpr char kTempMarker[] = ".tmp-";
+
+std::string Failure(const char* what) {
+  const DWORD code = ::GetLastError();
+  char text[256] = "";
+  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, text, sizeof text, nullptr);
+  std::string result = std::string(what) + ": ";
+  if (length == 0) return result + "system error " + std::to_string(code);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return result + message;
+}
+
+std::string::size_type FolderEnd(const std::string& path) {
+  const std::string::size_type separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+// The process id in "<base>.tmp-<pid>-<counter>", or 0 when `name` is not such a name.
+DWORD LeftoverOwner(const std::string& name, const std::string& base) {
+  const std::string prefix = base + kTempMarker;
+  if (name.size() <= prefix.size() || _strnicmp(name.c_str(), prefix.c_str(), prefix.size()) != 0) {
+    return 0;
+  }
+  const char* cursor = name.c_str() + prefix.size();
+  char* end = nullptr;
+  const unsigned long pid = std::strtoul(cursor, &end, 10);
+  if (end == cursor || *end != '-' || pid == 0) return 0;
+  cursor = end + 1;
+  std::strtoul(cursor, &end, 10);
+  if (end == cursor || *end != '\0') return 0;
+  return static_cast<DWORD>(pid);
+}
+
+bool ProcessRuns(DWORD pid) {
+  HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (process == nullptr) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return running;
+}
+
+// A kill during a replace leaves its temporary file (a full copy of the secret) behind. Only
+// names of our own form beside `path`, whose process no longer runs, are removed.
+void RemoveLeftoverTemps(const std::string& path) {
+  const std::string folder = path.substr(0, FolderEnd(path));
+  const std::string base = path.substr(FolderEnd(path));
+  WIN32_FIND_DATAA found{};
+  HANDLE search = ::FindFirstFileA((path + kTempMarker + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const DWORD owner = LeftoverOwner(found.cFileName, base);
+    if (owner != 0 && owner != ::GetCurrentProcessId() && !ProcessRuns(owner)) {
+      ::DeleteFileA((folder + found.cFileName).c_str());
+    }
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+}
+
+bool WriteAllAt(HANDLE file, const std::string& content) {
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+  const char* data = content.data();
+  std::size_t left = content.size();
+  while (left > 0) {
+    const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
+    data += written;
+    left -= written;
+  }
+  return ::SetEndOfFile(file) != 0;
+}
+
+bool ReadAll(HANDLE file, std::string& content) {
+  content.clear();
+  char buffer[4096];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file, buffer, sizeof buffer, &n, nullptr)) return false;
+    if (n == 0) return true;
+    content.append(buffer, n);
+  }
+}
+
+// Overwrites the file itself (it keeps its permissions); on a failure half-way the old content
+// is written back. Returns "" on success, else why it failed.
+std::string OverwriteInPlace(const std::string& path, const std::string& content) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Failure("cannot open the file for writing");
+  std::string old;
+  std::string error;
+  if (!ReadAll(file, old)) {
+    error = Failure("cannot read the old content");
+  } else if (!WriteAllAt(file, content) || !::FlushFileBuffers(file)) {
+    error = Failure("cannot overwrite the file");
+    if (WriteAllAt(file, old)) ::FlushFileBuffers(file);
+  }
   ::CloseHandle(file);
-  return ok;
+  return error;
 }
 
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content) {
+std::FILE* OpenForAppend(const std::string& windowsPath) {
+  return ::_fsopen(windowsPath.c_str(), "ab", _SH_DENYNO);
+}
+
+bool CreateEmptyFileIfMissing(const std::string& windowsPath) {
+  HANDLE file =
+      ::CreateFileA(windowsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(file);
+  return true;
+}
+
+bool RemoveFile(const std::string& windowsPath) {
+  return std::remove(windowsPath.c_str()) == 0;
+}
+
+// New files inherit the folder's permissions: nothing here sets a security descriptor.
+bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
+                           std::string* why) {
   static unsigned counter = 0;
-  const std::string tempPath = windowsPath + ".tmp-" + std::to_string(::GetCurrentProcessId()) +
+  const std::string tempPath = windowsPath + kTempMarker + std::to_string(::GetCurrentProcessId()) +
                                "-" + std::to_string(++counter);
-  std::FILE* file = ::_fsopen(tempPath.c_str(), "wb", _SH_DENYNO);
-  if (file == nullptr) return OverwriteInPlace(windowsPath, content);
-  bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-  ok = ok && std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0;
-  ok = (std::fclose(file) == 0) && ok;
-  if (ok && ::MoveFileExA(tempPath.c_str(), windowsPath.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
-    return true;
+  HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (why != nullptr) *why = Failure("cannot create a temporary file");
+    return false;
   }
-  std::remove(tempPath.c_str());
-  return ok && OverwriteInPlace(windowsPath, content);
+  std::string error;
+  if (!WriteAllAt(file, content) || !::FlushFileBuffers(file)) {
+    error = Failure("cannot write the temporary file");
+  }
+  ::CloseHandle(file);
+  // Fails while another process holds the file open without delete sharing.
+  if (error.empty() && !::MoveFileExA(tempPath.c_str(), windowsPath.c_str(),
+                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = Failure("cannot rename the temporary file");
+  }
+  if (!error.empty()) {
+    ::DeleteFileA(tempPath.c_str());
+    if (why != nullptr) *why = error;
+    return false;
+  }
+  // Only after the new content is in place: the caller is often waiting to save a seed.
+  RemoveLeftoverTemps(windowsPath);
+  return true;
+}
+
+SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content) {
+  SaveOutcome outcome;
+  std::string atomicError;
+  if (ReplaceFileAtomically(windowsPath, content, &atomicError)) {
+    outcome.saved = true;
+    return outcome;
+  }
+  const std::string inPlaceError = OverwriteInPlace(windowsPath, content);
+  outcome.saved = inPlaceError.empty();
+  if (!outcome.saved) outcome.error = atomicError + "; " + inPlaceError;
+  return outcome;
 }
 
 }  // namespace SRCppWrap::platform

@@ -220,7 +220,13 @@ int32_t srActionFinalize(SRContext* ctx, const char* proof_pin, const char* pin,
     srFinalizeScratchFree(ctx);
     return SR_OK;
   }
+  const unsigned long failures = srRandomFailures();
   char* secrets_query = srSecretsQueryBuild(ctx, doc, n);
+  if (srRandomFailures() != failures) { /* a secret or its OAEP seed could not be drawn */
+    srFree(secrets_query);
+    srFinalizeScratchFree(ctx);
+    return SR_ERR_SYNCHROFAILED;
+  }
   SRNode* secrets_doc = srWsRequest(ctx, SR_WS_PATH, SR_ACTION_FINALIZE, secrets_query);
   srFree(secrets_query);
   return srSecretsReplyRead(ctx, secrets_doc);

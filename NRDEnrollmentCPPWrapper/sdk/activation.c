@@ -19,11 +19,19 @@ int32_t SRActivationStart(SRContext* ctx, const char* code) {
 }
 
 /* Any PIN text is accepted, the empty one included. The new device random changes the device
- * identity, so the PIN key and the Kma sent with it differ at every attempt. */
+ * identity, so the PIN key and the Kma sent with it differ at every attempt. When the random
+ * generator fails, nothing is sent and the step reports no usable exchange (1); the device's
+ * identity is kept. */
 int32_t SRActivationFinalize(SRContext* ctx, const char* code, const char* pin, const char* name) {
   srWarningsFree(ctx);
   if (srStateCheck(ctx, 0) != 0) return SR_ERR_FORBIDDEN;
-  ctx->device_random = srStrReplace(ctx->device_random, srRandomHex32());
+  const unsigned long failures = srRandomFailures();
+  char* device_random = srRandomHex32();
+  if (srRandomFailures() != failures) {
+    srFree(device_random);
+    return SR_ERR_NO_REPLY;
+  }
+  ctx->device_random = srStrReplace(ctx->device_random, device_random);
   char* pin_key = srPinKeyDerive(ctx, pin);
   char* pin_cipher = srRsaEncryptText(pin != NULL ? pin : "", ctx->ksr);
 
@@ -33,6 +41,11 @@ int32_t SRActivationFinalize(SRContext* ctx, const char* code, const char* pin, 
   extra = srQueryItemAdd(extra, "&Kma=", srRsaEncryptHex(pin_key, ctx->ksr));
   extra = srQueryItemAdd(extra, "&pin=", pin_cipher);
   extra = srQueryItemAdd(extra, "&name=", srQueryEncode(name));
+  if (srRandomFailures() != failures) { /* an OAEP seed could not be drawn */
+    srFree(extra);
+    srFree(pin_key);
+    return SR_ERR_NO_REPLY;
+  }
 
   /* R2 of this request proves the empty text: the PIN reaches the service only encrypted. */
   int32_t result = srActionFinalize(ctx, "", pin, extra);

@@ -13,6 +13,8 @@ struct ProcessState {
   SRContext* context = nullptr;  // the current SDK context ("mVault object")
   std::string proxyAddress;      // empty = no proxy
   long proxyPort = 0;
+  std::string proxyUser;  // sent to the proxy only when the host opts in (QMT_PROXY_AUTH=1)
+  std::string proxyPassword;
 };
 
 ProcessState& Process();

@@ -10,6 +10,7 @@
 #include "wrapper/ProcessState.h"
 #include "wrapper/http_transport.h"
 #include "wrapper/no_context.h"
+#include "wrapper/runtime_settings.h"
 #include "wrapper/stored_files.h"
 
 namespace SRCppWrap {
@@ -18,6 +19,8 @@ int QmtSR::GetOTPforAuthentication(std::string& otp) {
   LogBanner("Get OTP for Authentication Started");
   detail::Process().proxyAddress = httpAddress_;
   detail::Process().proxyPort = httpPort_;
+  detail::Process().proxyUser = proxyUser_;
+  detail::Process().proxyPassword = proxyPassword_;
   CreateSRObject();
   LogLine("Sentrel Object Created succussfully");
   SetSRParameters();
@@ -49,10 +52,11 @@ void QmtSR::SetSRParameters() {
   LogLine("Read seed value from : %s", sentrelSeedFilePath_.c_str());
   if (!seed.opened) {
     LogLine("Seed file doesnot exists. so, created a new empty seed file seed.data.");
-    if (std::FILE* file = platform::OpenShared(sentrelSeedFilePath_, "wb")) std::fclose(file);
+    // Only where nothing exists: an existing file or a link there is never emptied or followed.
+    platform::CreateEmptyFileIfMissing(sentrelSeedFilePath_);
   } else {
     LogLine("Seed file already exists");
-    LogLine("seed data in file: \n%s", seed.word.c_str());
+    LogLine("seed data in file: \n%s", detail::ForLog(seed.word));
   }
 
   // Results are not checked: a refused seed leaves the context unenrolled, which the OTP
@@ -90,10 +94,12 @@ int QmtSR::GetOTP(std::string& otp) {
   LogLine("SROnlineOtpStart succeeded");
 
   const std::string pin = GetToolvexpin();
-  LogLine("Toolvex Pin to get OTP: %s", pin.c_str());
+  LogLine("Toolvex Pin to get OTP: %s", detail::ForLog(pin));
+  if (!PinIsSendable(pin)) return detail::kUnsendablePinResult;
   const int finalized = SROnlineOtpFinalize(context, index, pin.c_str());
-  LogLine("SROnlineOtpFinalize(mVault object, %d, %s)", index, pin.c_str());
-  LogLine("SROnlineOtpFinalize(mVault object, %d, %s) returned: %d", index, pin.c_str(), finalized);
+  LogLine("SROnlineOtpFinalize(mVault object, %d, %s)", index, detail::ForLog(pin));
+  LogLine("SROnlineOtpFinalize(mVault object, %d, %s) returned: %d", index, detail::ForLog(pin),
+          finalized);
   if (finalized != SR_OK) {
     LogLine("SROnlineOtpFinalize failed with return code: %d", finalized);
     return finalized;
@@ -101,28 +107,48 @@ int QmtSR::GetOTP(std::string& otp) {
   LogLine("SROnlineOtpFinalize succeeded");
   const char* value = SROnlineOtpGet(context);
   otp = value != nullptr ? value : "";
-  LogLine("OTP value: %s", otp.c_str());
+  LogLine("OTP value: %s", detail::ForLog(otp));
   return SR_OK;
 }
 
 void QmtSR::CheckSeedValueAndPersist() {
+  PersistChangedSeed();
+}
+
+bool QmtSR::PersistChangedSeed() {
   SRContext* context = detail::Process().context;
   const int changed = context ? SRStorageDataChanged(context) : 0;
   LogLine("SRStorageDataChanged(mVault object)");
   LogLine("SRStorageDataChanged(mVault object) returned: %d", changed);
   if (changed == 0) {
     LogLine("Seed value has not changed");
-    return;
+    return true;
   }
   LogLine("current seed value in GEN folder: %s",
-          detail::ReadFirstWord(detail::kSeedFilePath).word.c_str());
-  // Written atomically: a crash or a full disk leaves the previous seed, never a cut one.
+          detail::ForLog(detail::ReadFirstWord(detail::kSeedFilePath).word));
+  bool saved = true;
   if (char* state = SRStorageDataGet(context)) {
-    platform::ReplaceFileAtomically(detail::kSeedFilePath, state);
+    // Atomic where the folder allows it, else in place; a refusal of both is said, never lost.
+    const platform::SaveOutcome outcome = platform::SaveFile(detail::kSeedFilePath, state);
     std::free(state);
+    if (!outcome.saved) {
+      LogLine("The new seed value could not be saved, the old seed file is kept: %s",
+              outcome.error.c_str());
+      saved = false;
+    }
   }
   LogLine("New seed value from sentrel: %s",
-          detail::ReadFirstWord(detail::kSeedFilePath).word.c_str());
+          detail::ForLog(detail::ReadFirstWord(detail::kSeedFilePath).word));
+  return saved;
+}
+
+// A zero byte cuts the PIN where the SDK reads it, so a damaged PIN file would send a wrong PIN
+// at every attempt until the service blocks the device.
+bool QmtSR::PinIsSendable(const std::string& pin) {
+  if (pin.find('\0') == std::string::npos) return true;
+  LogLine("The PIN file holds a zero byte: the PIN is refused and not sent (result %d)",
+          detail::kUnsendablePinResult);
+  return false;
 }
 
 std::string QmtSR::GetToolvexpin() {

@@ -1,6 +1,7 @@
 // The enrolment of a workstation: the back end's activation code and login OTP, the SDK's
 // activation with the user's PIN, a first OTP from the new seed, and the back end's
 // confirmation with that OTP.
+#include <initializer_list>
 #include <string>
 
 #include "QmtSR.h"
@@ -9,6 +10,7 @@
 #include "wrapper/ProcessState.h"
 #include "wrapper/json_reply.h"
 #include "wrapper/no_context.h"
+#include "wrapper/runtime_settings.h"
 #include "wrapper/secret_masking.h"
 #include "wrapper/stored_files.h"
 
@@ -39,6 +41,19 @@ std::string CheckEnrollmentBody(const std::string& rrdiCode, const std::string& 
                                 const std::string& biosSerial, const std::string& otp) {
   return "{\"rrdi_code\":\"" + rrdiCode + "\",\"login\":\"" + loginOtp + "\",\"serial_number\":\"" +
          biosSerial + "\",\"token\":\"" + otp + "\"}";
+}
+
+// The text for the log, each secret value in it shown as "XXXX" when the host keeps secrets out
+// of the log.
+std::string ForLogMasking(std::string text, std::initializer_list<const std::string*> secrets) {
+  if (detail::Settings().logSecrets) return text;
+  for (const std::string* secret : secrets) {
+    if (secret->empty()) continue;
+    for (auto at = text.find(*secret); at != std::string::npos; at = text.find(*secret, at + 4)) {
+      text.replace(at, secret->size(), "XXXX");
+    }
+  }
+  return text;
 }
 
 std::string EnrollmentStatusContent(const std::string& loginOtp, const std::string& uniqueKey) {
@@ -75,7 +90,11 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   std::string reply;
   const long codeStatus =
       MakeCURLRequest(codeAndOtpUrl, enrollmentMessage, userName, password, reply);
-  LogLine("Output received from Sentrel code and OTP url: %s", reply.c_str());
+  const ReplyMemberNames names = MemberNamesFor(codeAndOtpUrl);
+  const std::string activationCode = detail::JsonStringMember(reply, names.activationCode);
+  const std::string loginOtp = detail::JsonStringMember(reply, names.loginOtp);
+  LogLine("Output received from Sentrel code and OTP url: %s",
+          ForLogMasking(reply, {&activationCode, &loginOtp}).c_str());
   if (codeStatus != kHttpOk) {
     LogLine("The response from Sentrel Code and OTP url is: %d", static_cast<int>(codeStatus));
     return ended(static_cast<int>(codeStatus));
@@ -83,16 +102,20 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   LogLine("The response from Sentrel Code and OTP url is 200");
   reached = true;
 
-  const ReplyMemberNames names = MemberNamesFor(codeAndOtpUrl);
   LogLine("%s", names.logLine);
-  const std::string activationCode = detail::JsonStringMember(reply, names.activationCode);
-  const std::string loginOtp = detail::JsonStringMember(reply, names.loginOtp);
-  LogLine("Login OTP: %s", loginOtp.c_str());
+  LogLine("Login OTP: %s", detail::ForLog(loginOtp));
 
   CreateSRObject();
   SetSRParameters();
   const std::string pin = GetToolvexpin();
-  LogLine("Toolvex pin: %s", pin.c_str());
+  LogLine("Toolvex pin: %s", detail::ForLog(pin));
+  // Refused before the activation sends it; with status -1, GetOTP refuses it.
+  if (enrollmentStatus_ != -1 && !PinIsSendable(pin)) return ended(detail::kUnsendablePinResult);
+  // An enrolment whose seed is not on disk must not be confirmed: the next OTP would fail.
+  const auto seedNotSaved = [&ended, this]() {
+    LogLine("Enrollment not confirmed: the seed could not be saved");
+    return ended(static_cast<int>(kHttpOk));
+  };
 
   // Status -1: the workstation already holds a seed; only the confirmation is repeated.
   if (enrollmentStatus_ != -1) {
@@ -115,22 +138,22 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
 
     const int finalized =
         SRActivationFinalize(context, activationCode.c_str(), pin.c_str(), enrollmentName_.c_str());
-    LogLine("SRActivationFinalize(mVault object, %s, %s, %s)", activationCode.c_str(), pin.c_str(),
-            enrollmentName_.c_str());
+    LogLine("SRActivationFinalize(mVault object, %s, %s, %s)", activationCode.c_str(),
+            detail::ForLog(pin), enrollmentName_.c_str());
     LogLine("SRActivationFinalize(mVault object, %s, %s, %s) returned: %d", activationCode.c_str(),
-            pin.c_str(), enrollmentName_.c_str(), finalized);
+            detail::ForLog(pin), enrollmentName_.c_str(), finalized);
     if (finalized != SR_OK) {
       LogLine("SRActivationFinalize failed with error code %d", finalized);
       LogBanner("Enrollment Process Ended with SRActivationFinalize failure");
       return finalized;
     }
     LogLine("SRActivationFinalize() succeeded.");
-    CheckSeedValueAndPersist();
+    if (!PersistChangedSeed()) return seedNotSaved();
   }
 
   std::string otp;
   GetOTP(otp);  // its failures are logged; an empty OTP stops the enrolment below
-  CheckSeedValueAndPersist();
+  if (!PersistChangedSeed()) return seedNotSaved();
   LogLine("seed value persisted");
   if (otp.empty()) {
     LogLine("OTP value is empty");
@@ -140,7 +163,8 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   LogLine("RRDI Code used in Sentrel Check Enrollment url: %s", rrdiCode_.c_str());
   LogLine("Bios Serial Number used in Sentrel Check Enrollment url: %s", biosSerialNumber_.c_str());
   const std::string checkBody = CheckEnrollmentBody(rrdiCode_, loginOtp, biosSerialNumber_, otp);
-  LogLine("Request to Sentrel Check Enrollment url: %s", checkBody.c_str());
+  LogLine("Request to Sentrel Check Enrollment url: %s",
+          ForLogMasking(checkBody, {&loginOtp, &otp}).c_str());
   // A failed transfer leaves the first reply in place, and the next line shows it again.
   const long checkStatus =
       MakeCURLRequest(sentrelCheckEnrollmenturl_, checkBody, userName, password, reply);
@@ -159,7 +183,11 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   if (detail::JsonStringMember(reply, "status") != "OK") return ended(static_cast<int>(kHttpOk));
 
   LogLine("Request to Sentrel Check Enrollment url succeeded");
-  platform::ReplaceFileAtomically(enrollFilePath_, EnrollmentStatusContent(loginOtp, uniquekey_));
+  const platform::SaveOutcome status =
+      platform::SaveFile(enrollFilePath_, EnrollmentStatusContent(loginOtp, uniquekey_));
+  if (!status.saved) {
+    LogLine("The enrollment status file could not be saved: %s", status.error.c_str());
+  }
   return ended(kEnrollmentConfirmed);
 }
 

@@ -10,14 +10,55 @@
 #include "QmtSR.h"
 #include "wrapper/ProcessState.h"
 #include "wrapper/http_transport.h"
+#include "wrapper/runtime_settings.h"
 
 namespace SRCppWrap {
 
 namespace {
 
+// A reply over its limit aborts the transfer (a write error), which then fails as any other.
+void ReportOversizedReply(size_t limit) {
+  std::fprintf(stderr, "reply body larger than %zu bytes: transfer abandoned\n", limit);
+}
+
+// The bounds and the opt-in hardening of every transfer, set after the documented options so
+// that an opt-in verification replaces the documented "peer verification off".
+void ApplyTransferBounds(CURL* curl) {
+  const detail::RuntimeSettings& settings = detail::Settings();
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, settings.connectTimeoutMs);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, settings.stallSeconds);
+  if (settings.totalTimeoutMs > 0) {
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, settings.totalTimeoutMs);
+  }
+  if (settings.verifyTls) {
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!settings.caBundle.empty()) {
+      curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caBundle.c_str());
+    }
+  }
+  if (settings.proxyAuth) {
+    const detail::ProcessState& process = detail::Process();
+    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, process.proxyUser.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, process.proxyPassword.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+  }
+}
+
+struct ReplyText {
+  std::string text;
+  size_t limit = 0;
+};
+
 size_t AppendToReply(char* data, size_t size, size_t count, void* userdata) {
+  auto* reply = static_cast<ReplyText*>(userdata);
   const size_t length = size * count;
-  static_cast<std::string*>(userdata)->append(data, length);
+  if (length > reply->limit - reply->text.size()) {
+    ReportOversizedReply(reply->limit);
+    return 0;
+  }
+  reply->text.append(data, length);
   return length;
 }
 
@@ -31,7 +72,8 @@ long PutJson(const std::string& url, const std::string& body, const std::string*
     std::fprintf(stderr, "curl_easy_init() failed: no request made\n");
     return 0;
   }
-  std::string received;
+  ReplyText received;
+  received.limit = detail::Settings().backendReplyLimit;
   curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(curl, CURLOPT_PROXY, process.proxyAddress.c_str());
@@ -47,6 +89,7 @@ long PutJson(const std::string& url, const std::string& body, const std::string*
     curl_easy_setopt(curl, CURLOPT_USERNAME, userName->c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password->c_str());
   }
+  ApplyTransferBounds(curl);
 
   long status = 0;
   const CURLcode result = curl_easy_perform(curl);
@@ -54,7 +97,7 @@ long PutJson(const std::string& url, const std::string& body, const std::string*
     std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
   } else {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    reply = received.c_str();  // up to the first zero byte
+    reply = received.text.c_str();  // up to the first zero byte
   }
   curl_easy_cleanup(curl);
   curl_slist_free_all(headers);
@@ -65,17 +108,28 @@ long PutJson(const std::string& url, const std::string& body, const std::string*
 struct ReceiveBuffer {
   char* text = nullptr;
   size_t length = 0;
+  size_t limit = 0;
 };
+
+void DropReceived(ReceiveBuffer* buffer) {
+  std::free(buffer->text);
+  buffer->text = nullptr;
+  buffer->length = 0;
+}
 
 size_t AppendToReceiveBuffer(char* data, size_t size, size_t count, void* userdata) {
   auto* buffer = static_cast<ReceiveBuffer*>(userdata);
   const size_t length = size * count;
+  if (buffer->text == nullptr) return 0;  // already dropped
+  if (length > buffer->limit - buffer->length) {
+    ReportOversizedReply(buffer->limit);
+    DropReceived(buffer);  // the SDK is handed no body
+    return 0;
+  }
   char* grown = static_cast<char*>(std::realloc(buffer->text, buffer->length + length + 1));
   if (grown == nullptr) {
     std::printf("not enough memory (realloc returned NULL)\n");
-    std::free(buffer->text);
-    buffer->text = nullptr;
-    buffer->length = 0;
+    DropReceived(buffer);
     return 0;
   }
   std::fputc('\n', stdout);
@@ -94,6 +148,8 @@ size_t AppendToReceiveBuffer(char* data, size_t size, size_t count, void* userda
 long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string& reply) {
   detail::Process().proxyAddress = httpAddress_;
   detail::Process().proxyPort = httpPort_;
+  detail::Process().proxyUser = proxyUser_;
+  detail::Process().proxyPassword = proxyPassword_;
   return PutJson(url, body, nullptr, nullptr, reply);
 }
 
@@ -101,6 +157,8 @@ long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string userN
                             std::string password, std::string& reply) {
   detail::Process().proxyAddress = httpAddress_;
   detail::Process().proxyPort = httpPort_;
+  detail::Process().proxyUser = proxyUser_;
+  detail::Process().proxyPassword = proxyPassword_;
   return PutJson(url, body, &userName, &password, reply);
 }
 // NOLINTEND(performance-unnecessary-value-param)
@@ -110,6 +168,7 @@ namespace detail {
 extern "C" int32_t SdkTransport(const char* url, int32_t /*timeout*/, void* /*user*/) {
   ReceiveBuffer buffer;
   buffer.text = static_cast<char*>(std::calloc(1, 1));
+  buffer.limit = Settings().serviceReplyLimit;
 
   curl_global_init(CURL_GLOBAL_ALL);
   CURL* curl = curl_easy_init();
@@ -123,6 +182,7 @@ extern "C" int32_t SdkTransport(const char* url, int32_t /*timeout*/, void* /*us
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &buffer);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "libcurl-agent/1.0");
+    ApplyTransferBounds(curl);
     const CURLcode result = curl_easy_perform(curl);
     if (result != CURLE_OK) {
       std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));

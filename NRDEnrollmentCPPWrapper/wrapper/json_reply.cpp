@@ -6,11 +6,13 @@ namespace SRCppWrap::detail {
 
 std::string JsonStringMember(const std::string& reply, const char* name) {
   rapidjson::Document dom;  // default memory-pool allocator
-  dom.Parse(reply.c_str());
+  // Iterative: a deeply nested hostile reply cannot exhaust the host's stack.
+  dom.Parse<rapidjson::kParseIterativeFlag>(reply.c_str());
   if (dom.HasParseError() || !dom.IsObject()) return "";
   const auto member = dom.FindMember(name);
   if (member == dom.MemberEnd() || !member->value.IsString()) return "";
-  return std::string(member->value.GetString(), member->value.GetStringLength());
+  // A "\u0000" in the value ends it, as it ends a C text.
+  return member->value.GetString();
 }
 
 }  // namespace SRCppWrap::detail

@@ -8,7 +8,7 @@ namespace SRCppWrap::detail {
 
 // Parses the reply (up to its first zero byte) and returns the named member's string value;
 // "" when the reply is not a JSON object, lacks the member, or holds it as anything but a
-// string.
+// string. A value holding "\u0000" reads up to it.
 std::string JsonStringMember(const std::string& reply, const char* name);
 
 }  // namespace SRCppWrap::detail

@@ -39,7 +39,7 @@ void QmtSR::SRWrapperEnrollmentAuthLogEntry(std::string message) {
     // A stream buffer holding the whole entry makes the close one single append, so entries of
     // processes sharing the file interleave whole. Declared first: the file closes before it.
     std::string ioBuffer(entry.size() + 1, '\0');
-    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenShared(path, "ab"));
+    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenForAppend(path));
     if (!file) return;
     std::setvbuf(file.get(), ioBuffer.data(), _IOFBF, ioBuffer.size());
     std::fwrite(entry.data(), 1, entry.size(), file.get());

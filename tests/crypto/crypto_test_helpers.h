@@ -30,10 +30,11 @@ class CountingRandomSource {
   size_t drawn() const { return drawn_; }
 
  private:
-  static void Draw(unsigned char* out, size_t n, void* user) {
+  static int Draw(unsigned char* out, size_t n, void* user) {
     auto* self = static_cast<CountingRandomSource*>(user);
     for (size_t i = 0; i < n; i++) out[i] = self->next_++;
     self->drawn_ += n;
+    return 1;
   }
 
   unsigned char next_;

@@ -2,6 +2,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,8 +54,12 @@ long StartServer(const std::vector<std::string>& arguments, const fs::path& erro
   argv.push_back(nullptr);
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) {
+    // The server ends with the test process, even when that one crashes; a parent that died
+    // before the request took effect is caught by the check right after it.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(127);
     const int err = ::open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(out[1], STDOUT_FILENO);
     if (err >= 0) ::dup2(err, STDERR_FILENO);

@@ -43,7 +43,12 @@ INSTANTIATE_TEST_SUITE_P(
         MemberCase{"Garbage", "<html>502 Bad Gateway</html>", "status", ""},
         MemberCase{"Empty", "", "status", ""},
         MemberCase{"TrailingGarbage", R"({"status":"OK"} x)", "status", ""},
-        MemberCase{"CutAtZeroByte", std::string("{\"status\":\"OK\"}\0junk", 20), "status", "OK"}),
+        MemberCase{"CutAtZeroByte", std::string("{\"status\":\"OK\"}\0junk", 20), "status", "OK"},
+        MemberCase{"ValueEndsAtEscapedZero", R"({"status":"OK\u0000x"})", "status", "OK"},
+        MemberCase{
+            "DeepNestingKeepsTheStack",
+            R"({"status":"OK","x":)" + std::string(200000, '[') + std::string(200000, ']') + "}",
+            "status", "OK"}),
     [](const testing::TestParamInfo<MemberCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

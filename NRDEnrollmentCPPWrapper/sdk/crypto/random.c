@@ -2,8 +2,8 @@
 
 #include <limits.h>
 #include <openssl/rand.h>
-#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "sdk/crypto/encodings.h"
 
@@ -17,28 +17,36 @@ void srRandomSourceSet(SRRandomSourceFn source, void* user) {
   g_source_user = source != NULL ? user : NULL;
 }
 
-/* Random bytes protect the PIN key and the device's identity. Callers cannot report a failure,
- * and going on with predictable bytes would leak those secrets, so a generator that cannot
- * deliver stops the process. */
-void srRandomBytes(unsigned char* out, size_t n) {
+static unsigned long g_failures = 0;
+
+/* Random bytes protect the PIN key and the device's identity: a generator that cannot deliver
+ * never lets predictable bytes out, and never stops the host either. The caller's step fails
+ * with a result code instead. */
+int srRandomBytes(unsigned char* out, size_t n) {
+  int ok = 1;
   if (g_source != NULL) {
-    g_source(out, n, g_source_user);
-    return;
-  }
-  while (n > 0) {
-    int chunk = n > INT_MAX ? INT_MAX : (int)n;
-    if (RAND_bytes(out, chunk) != 1) {
-      fputs("the system's random generator failed\n", stderr);
-      abort();
+    ok = g_source(out, n, g_source_user);
+  } else {
+    for (size_t done = 0; ok && done < n;) {
+      int chunk = n - done > INT_MAX ? INT_MAX : (int)(n - done);
+      ok = RAND_bytes(out + done, chunk) == 1;
+      done += (size_t)chunk;
     }
-    out += chunk;
-    n -= (size_t)chunk;
   }
+  if (!ok) {
+    memset(out, 0, n);
+    g_failures++;
+  }
+  return ok;
+}
+
+unsigned long srRandomFailures(void) {
+  return g_failures;
 }
 
 char* srRandomHex32(void) {
   unsigned char bytes[16];
-  srRandomBytes(bytes, sizeof bytes);
+  if (!srRandomBytes(bytes, sizeof bytes)) return (char*)calloc(1, 1);
   char* hex = (char*)malloc(2 * sizeof bytes + 1);
   if (hex != NULL) srHexEncode(bytes, (int32_t)sizeof bytes, hex);
   return hex;

@@ -9,10 +9,18 @@
 extern "C" {
 #endif
 
-typedef void (*SRRandomSourceFn)(unsigned char* out, size_t n, void* user);
+/* Fills out with n bytes; returns 1, or 0 when it cannot deliver them. */
+typedef int (*SRRandomSourceFn)(unsigned char* out, size_t n, void* user);
 
-void srRandomBytes(unsigned char* out, size_t n);
-char* srRandomHex32(void); /* new 32-character lower-case hex text: 16 random bytes */
+/* 1 when out holds n random bytes; 0 when the generator failed (out is then zeroed). The
+ * failure is also counted, so a protocol step can tell after the fact that a value it built
+ * rests on no random bytes. Never aborts. */
+int srRandomBytes(unsigned char* out, size_t n);
+/* New 32-character lower-case hex text standing for 16 random bytes; a new empty text when the
+ * generator failed. */
+char* srRandomHex32(void);
+/* How many draws have failed in this process so far. */
+unsigned long srRandomFailures(void);
 /* Test seam: NULL restores the operating system's generator. */
 void srRandomSourceSet(SRRandomSourceFn source, void* user);
 

@@ -92,7 +92,7 @@ int srRsaBlockEncrypt(SRRsaKey* key, const unsigned char* message, int32_t lengt
   unsigned char* db = block + SR_SHA256_SIZE;
   if (length < 0 || length > key->k - SR_RSA_OAEP_OVERHEAD) return 0;
 
-  srRandomBytes(seed, SR_SHA256_SIZE);
+  if (!srRandomBytes(seed, SR_SHA256_SIZE)) return 0;
   memcpy(db, kEmptyLabelHash, SR_SHA256_SIZE);
   db[db_length - length - 1] = 0x01;
   if (length > 0) memcpy(db + db_length - length, message, (size_t)length);
