@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <cstdio>
 
 #include <utility>
@@ -86,6 +87,10 @@ int CountLogged(const std::string& log, const std::string& message) {
 
 std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path) {
   return std::filesystem::last_write_time(path);
+}
+
+void AgeFile(const std::filesystem::path& path) {
+  std::filesystem::last_write_time(path, ModificationTime(path) - std::chrono::hours(1));
 }
 
 std::string Normalised(const std::string& log, const std::string& serverUrl) {

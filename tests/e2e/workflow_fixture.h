@@ -59,6 +59,8 @@ std::string LastLogged(const std::string& log, const std::string& prefix);
 int CountLogged(const std::string& log, const std::string& message);
 
 std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path);
+// Moves the file's modification time an hour back, so that a rewrite cannot go unnoticed.
+void AgeFile(const std::filesystem::path& path);
 
 // The log with what changes from run to run replaced by names: each entry's time stamp and
 // this process's id, the server's address, seeds, and the codes and OTPs the back end and
