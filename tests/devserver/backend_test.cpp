@@ -1,8 +1,12 @@
 // The enrolment back end's requests: credentials, member names, bad bodies.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "backend.h"
-#include "client_side.h"
+#include "running_server.h"
 
 namespace {
 
@@ -35,7 +39,7 @@ TEST(Backend, EachCodeRequestUsesItsMemberNames) {
 
 TEST(Backend, CheckEnrolmentAndLoginNeedWellFormedRequests) {
   Running server;
-  const auto e = devtest::enrol(server);
+  const auto e = devtest::Enrol(server);
   const std::string check =
       R"({"rrdi_code":"R","login":")" + e.login + R"(","serial_number":"S","token":"aaaaaaaa"})";
   EXPECT_EQ(server.put(devserver::kCheckEnrolmentPath, check)->body,
@@ -45,6 +49,40 @@ TEST(Backend, CheckEnrolmentAndLoginNeedWellFormedRequests) {
   EXPECT_EQ(server.put(devserver::kLoginPath, R"({"otp":"x"})", false)->status, 400);
   EXPECT_EQ(server.put(devserver::kLoginPath, R"({"device":"","otp":"x"})", false)->body,
             R"({"status":"UNKNOWN_DEVICE"})");
+}
+
+// The SDK enrols, its OTP confirms the enrolment once, and a restart keeps the keys, the
+// enrolments, the devices and a pending exchange.
+TEST(Backend, ConfirmsTheSdkOtpAndARestartKeepsEverything) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("devserver-restart-" + std::to_string(::getpid()) + ".db"))
+                               .string();
+  std::filesystem::remove(path);
+  auto check = [](devtest::Running& server, const std::string& login, const std::string& otp) {
+    return server
+        .put(devserver::kCheckEnrolmentPath, R"({"rrdi_code":"R","login":")" + login +
+                                                 R"(","serial_number":"S","token":")" + otp +
+                                                 R"("})")
+        ->body;
+  };
+  std::string kfact;
+  {
+    devtest::Running first(path);
+    const auto e = devtest::Enrol(first);
+    devtest::SdkDevice device(first);
+    ASSERT_EQ(device.Activate(e.code), SR_OK);
+    kfact = device.ctx()->kfact;
+    ASSERT_EQ(device.Otp(0), SR_OK);
+    EXPECT_EQ(check(first, e.login, device.OtpText()), R"({"status":"OK"})");
+    EXPECT_NE(check(first, e.login, device.OtpText()), R"({"status":"OK"})") << "spent";
+  }
+  {
+    devtest::Running second(path);
+    devtest::SdkDevice fresh(second);
+    ASSERT_EQ(SRActivationStart(fresh.ctx(), devtest::Enrol(second).code.c_str()), SR_OK);
+    EXPECT_EQ(fresh.ctx()->kfact, kfact) << "the RSA keys are made once";
+  }
+  std::filesystem::remove(path);
 }
 
 TEST(Backend, Base64Decoding) {

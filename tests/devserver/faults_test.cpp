@@ -3,12 +3,10 @@
 
 #include <chrono>
 
-#include "client_side.h"
+#include "running_server.h"
 
 namespace {
 
-using devtest::Device;
-using devtest::Reply;
 using devtest::Running;
 
 const std::string kSetupQuery = "&mode=activate&id=&macid=&lastsync=0&version=0%2e2%2e7&code=X";
@@ -45,7 +43,7 @@ TEST(Faults, EachSwitchShapesTheNextReply) {
       if (round == 1) {
         EXPECT_EQ(res->status, 200);
         if (c.service) {
-          EXPECT_EQ(Reply(res->body).err(), "NOK:CODE");  // answered for real
+          EXPECT_EQ(devtest::ReplyText(res->body, "err"), "NOK:CODE");  // answered for real
         }
         continue;
       }
@@ -56,7 +54,7 @@ TEST(Faults, EachSwitchShapesTheNextReply) {
         EXPECT_EQ(res->body.find('{'), std::string::npos);
       } else if (c.body.rfind("err=", 0) == 0) {
         EXPECT_NE(res->body.find("<srws>"), std::string::npos);
-        EXPECT_EQ(Reply(res->body).err(), c.body.substr(4));
+        EXPECT_EQ(devtest::ReplyText(res->body, "err"), c.body.substr(4));
       } else {
         EXPECT_EQ(res->body, c.body);
       }
@@ -70,22 +68,17 @@ TEST(Faults, FiltersCountsAndClearing) {
   server.control("/control/faults",
                  R"({"kind":"result","value":"NOK:NODEVICE","action":"ActionFinalize",)"
                  R"("mode":"ms","count":2})");
-  for (int i = 0; i < 2; ++i) {
-    const auto e = devtest::enrol(server);
-    Device d;
-    Reply followUp("");
-    ASSERT_EQ(devtest::activateSetup(server, d, e.code).err(), "OK");
-    ASSERT_EQ(devtest::activateFinalize(server, d, e.code, &followUp).err(), "OK");
-    EXPECT_EQ(followUp.err(), "NOK:NODEVICE");
-    EXPECT_TRUE(d.secrets.empty());
+  for (int i = 0; i < 3; ++i) {
+    devtest::SdkDevice device(server);
+    EXPECT_EQ(device.Activate(devtest::Enrol(server).code), i < 2 ? SR_ERR_SYNCHROFAILED : SR_OK);
+    EXPECT_EQ(device.ctx()->service_key_count, i < 2 ? 0 : 2);
   }
-  EXPECT_NO_THROW(devtest::activatedDevice(server));
-
   server.control("/control/faults", R"({"kind":"empty","count":5})");
   EXPECT_NE(server.get("/control/faults")->body, "[]");
   EXPECT_EQ(server.remove("/control/faults")->status, 200);
   EXPECT_EQ(server.get("/control/faults")->body, "[]");
-  EXPECT_EQ(Reply(server.service("ActionSetup", kSetupQuery)->body).err(), "NOK:CODE");
+  EXPECT_EQ(devtest::ReplyText(server.service("ActionSetup", kSetupQuery)->body, "err"),
+            "NOK:CODE");
   EXPECT_EQ(server.put("/control/faults", R"({"kind":"smoke"})")->status, 400);
   EXPECT_EQ(server.put("/control/faults", R"({"kind":"http_status","value":"x"})")->status, 400);
   EXPECT_EQ(server.put("/control/faults", "not json")->status, 400);
@@ -98,7 +91,7 @@ TEST(Faults, DelayAnswersLate) {
   const auto res = server.service("ActionSetup", kSetupQuery);
   const auto waited = std::chrono::steady_clock::now() - before;
   ASSERT_TRUE(res);
-  EXPECT_EQ(Reply(res->body).err(), "NOK:CODE");
+  EXPECT_EQ(devtest::ReplyText(res->body, "err"), "NOK:CODE");
   EXPECT_GE(waited, std::chrono::milliseconds(300));
 }
 

@@ -58,15 +58,15 @@ fs::path MakeServerFolder() {
 std::string ServerPath(const fs::path& path) {
   std::string text = path.generic_string();  // "Z:/tmp/..." -> "/tmp/..."
   return text.size() >= 2 && (text[0] == 'Z' || text[0] == 'z') && text[1] == ':' ? text.substr(2)
-                                                                                   : text;
+                                                                                  : text;
 }
 
 long StartServer(const std::vector<std::string>& arguments, const fs::path& errorLog,
                  const fs::path& folder, std::string& firstLine) {
   // The shell writes its own id, then becomes the server; `timeout` bounds a server whose test
   // ended without stopping it.
-  std::string script = "echo $$ >" + ServerPath(folder / "pid") + "; exec timeout 600 " +
-                       SENTREL_DEVSERVER_PATH;
+  std::string script =
+      "echo $$ >" + ServerPath(folder / "pid") + "; exec timeout 600 " + SENTREL_DEVSERVER_PATH;
   for (const std::string& argument : arguments) script += " '" + argument + "'";
   script += " >" + ServerPath(folder / "stdout") + " 2>" + ServerPath(errorLog);
   std::string commandLine = "Z:\\bin\\sh -c \"" + script + "\"";

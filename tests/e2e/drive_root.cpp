@@ -46,7 +46,16 @@ DriveRoot::DriveRoot() : root_(qmt_test::MakeTempFolder("qmt-e2e-")) {
   if (const char* value = std::getenv("QMT_DRIVE_ROOT")) previousDriveRoot_ = value;
   qmt_test::SetEnv("QMT_DRIVE_ROOT", root_.string());
   previousDirectory_ = fs::current_path();
-  fs::current_path(driveC_ / "APP/qmt/BIN");
+  MoveTo("APP/qmt/BIN");
+}
+
+void DriveRoot::MoveTo(const std::string& folder) {
+  work_ = driveC_ / folder;
+  fs::create_directories(work_);
+  for (const char* logs : {"../log", "../../../log"}) {
+    fs::create_directories((work_ / logs).lexically_normal());
+  }
+  fs::current_path(work_);
 }
 
 DriveRoot::~DriveRoot() {

@@ -14,10 +14,14 @@ namespace qmt_e2e {
 class DriveRoot {
  public:
   // Creates <tmp>/C/APP/qmt/{GEN,BIN,log} and <tmp>/C/log (C:\ itself on Windows), points
-  // QMT_DRIVE_ROOT at <tmp> and makes C/APP/qmt/BIN the working directory: "..\GEN\ToolvexPin.txt" is then the fixed PIN
-  // file, "..\log" the enrolment log folder and "..\..\..\log" the authentication log folder.
+  // QMT_DRIVE_ROOT at <tmp> and makes C/APP/qmt/BIN the working directory: "..\GEN\ToolvexPin.txt"
+  // is then the fixed PIN file, "..\log" the enrolment log folder and "..\..\..\log" the
+  // authentication log folder.
   DriveRoot();
   ~DriveRoot();
+  // Makes <C:\>/<folder> the working directory, with the log folders the relative paths name
+  // from there; the relative PIN path then names another file than the fixed one.
+  void MoveTo(const std::string& folder);
   DriveRoot(const DriveRoot&) = delete;
   DriveRoot& operator=(const DriveRoot&) = delete;
 
@@ -28,11 +32,10 @@ class DriveRoot {
   std::filesystem::path seedFile() const { return gen() / "seed.data"; }
   std::filesystem::path pinFile() const { return gen() / "ToolvexPin.txt"; }
   std::filesystem::path statusFile() const { return gen() / "Enrollment_Status.txt"; }
-  std::filesystem::path enrollmentLog() const {
-    return driveC_ / "APP/qmt/log/SREnrollmentlog.log";
-  }
+  std::filesystem::path relativePinFile() const { return work_ / "../GEN/ToolvexPin.txt"; }
+  std::filesystem::path enrollmentLog() const { return work_ / "../log/SREnrollmentlog.log"; }
   std::filesystem::path authenticationLog() const {
-    return driveC_ / "log/SRAuthenticationlog.log";
+    return work_ / "../../../log/SRAuthenticationlog.log";
   }
 
   void WritePin(const std::string& pin) const;
@@ -40,6 +43,7 @@ class DriveRoot {
  private:
   std::filesystem::path root_;
   std::filesystem::path driveC_;
+  std::filesystem::path work_;
   std::filesystem::path previousDirectory_;
   std::optional<std::string> previousDriveRoot_;
 };

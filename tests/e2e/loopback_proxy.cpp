@@ -23,8 +23,12 @@ namespace {
 using ssize_t = int;
 constexpr int MSG_NOSIGNAL = 0;
 constexpr int SOCK_CLOEXEC = 0;
-int poll(pollfd* fds, unsigned long count, int millis) { return ::WSAPoll(fds, count, millis); }
-int close(int fd) { return ::closesocket(static_cast<SOCKET>(fd)); }
+int poll(pollfd* fds, unsigned long count, int millis) {
+  return ::WSAPoll(fds, count, millis);
+}
+int close(int fd) {
+  return ::closesocket(static_cast<SOCKET>(fd));
+}
 int accept4(int fd, sockaddr* address, int* length, int) {
   return static_cast<int>(::accept(static_cast<SOCKET>(fd), address, length));
 }

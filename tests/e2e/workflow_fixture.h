@@ -16,7 +16,6 @@ namespace qmt_e2e {
 
 inline constexpr char kUniqueKey[] = "UK-0001";
 inline constexpr char kPin[] = "2468";
-inline constexpr char kSecret[] = "hush-7731";
 inline constexpr char kMessage[] = R"({"rrdi_code":"RRDI42","secret_code":"hush-7731"})";
 inline constexpr char kUser[] = "sentrel";  // the dev server's default back-end credentials
 inline constexpr char kPassword[] = "sentrel";
@@ -38,19 +37,35 @@ class WorkflowTest : public testing::Test {
 
   DevServerProcess server_;
   DriveRoot drive_;
+  std::string seedPath_ = "C:\\APP\\qmt\\GEN\\seed.data";  // as configured by the host
+};
+
+// Sends standard output to /dev/null while in scope: the transport echoes every reply body
+// there, which would bury the test's own output.
+class QuietStdout {
+ public:
+  QuietStdout();
+  ~QuietStdout();
+  QuietStdout(const QuietStdout&) = delete;
+  QuietStdout& operator=(const QuietStdout&) = delete;
+
+ private:
+  int saved_;
 };
 
 // The message of the last log entry that starts with `prefix`, without the prefix; "" if none.
 std::string LastLogged(const std::string& log, const std::string& prefix);
-// How many log entries start with `message` (after their timestamp and process id).
+// How many log entries start with `message` (after their time stamp and process id).
 int CountLogged(const std::string& log, const std::string& message);
-// The message of the file's last entry.
-std::string LastEntry(const std::string& log);
-std::string Banner(const std::string& title);
 
 std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path);
 // Moves the file's modification time an hour back, so that a rewrite cannot go unnoticed.
 void AgeFile(const std::filesystem::path& path);
+
+// The log with what changes from run to run replaced by names: each entry's time stamp and
+// this process's id, the server's address, seeds, and the codes and OTPs the back end and
+// the SDK made. An entry header of another form, or another process id, stays as it is.
+std::string Normalised(const std::string& log, const std::string& serverUrl);
 
 }  // namespace qmt_e2e
 

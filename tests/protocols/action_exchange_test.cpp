@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "fake_service.h"
+#include "crypto.h"
 #include "reply_doc.h"
 #include "sdk/action_exchange.h"
 #include "sdk/reply_values.h"
@@ -70,11 +70,11 @@ TEST(QueryBuild, FinalizeWithProofsAndAcks) {
   TextPtr query = Own(srFinalizeQueryBuild(ctx.get(), "1234", "5678", "&sid=9"));
   std::string prefix = "ch;k0v;";
   std::string expected = "&mode=ms&id=dev&macid=&lastsync=0&version=0%2e2%2e7&lang=fr&R0=" +
-                         fake::Sha256Hex(prefix + "serial/key/r1") +
-                         "&R1=" + fake::Sha256Hex(prefix + "k1v") +
-                         "&R2=" + fake::Sha256Hex(prefix + "1234") + "&ack=12:15:&sid=9";
+                         devserver::sha256Hex(prefix + "serial/key/r1") +
+                         "&R1=" + devserver::sha256Hex(prefix + "k1v") +
+                         "&R2=" + devserver::sha256Hex(prefix + "1234") + "&ack=12:15:&sid=9";
   EXPECT_EQ(query.get(), expected);
-  EXPECT_EQ(ctx->finalize_data_key, fake::Sha256Hex("5678;serial/key/r1").substr(0, 32));
+  EXPECT_EQ(ctx->finalize_data_key, devserver::sha256Hex("5678;serial/key/r1").substr(0, 32));
   EXPECT_STREQ(ctx->finalize_identity, "serial/key/r1");
   EXPECT_STREQ(ctx->finalize_pin, "5678");
 }
@@ -83,8 +83,9 @@ TEST(QueryBuild, FirstActivationProofsR1AndR2AreEqual) {
   ContextPtr ctx = NewContext();
   SetText(ctx->challenge, "xyz");
   TextPtr proof = Own(srProofBuild(ctx.get(), ""));
-  std::string digest = fake::Sha256Hex("xyz;;");
-  EXPECT_EQ(proof.get(), "&R0=" + fake::Sha256Hex("xyz;;") + "&R1=" + digest + "&R2=" + digest);
+  std::string digest = devserver::sha256Hex("xyz;;");
+  EXPECT_EQ(proof.get(),
+            "&R0=" + devserver::sha256Hex("xyz;;") + "&R1=" + digest + "&R2=" + digest);
 }
 
 // The follow-up sends as many items as it says, never more than the list bounds allow (here a
@@ -100,8 +101,9 @@ TEST(QueryBuild, SecretsCountIsBounded) {
     TextPtr query = Own(srSecretsQueryBuild(ctx.get(), doc.release(), n));
     std::string text = query.get();
     std::string head =
-        "&mode=ms&id=dev&macid=&lastsync=0&R0=" + fake::Sha256Hex("c2;;serial/key/") +
-        "&R1=" + fake::Sha256Hex("c2;;") + "&R2=" + fake::Sha256Hex("c2;;") + "&ms_n=" + sent;
+        "&mode=ms&id=dev&macid=&lastsync=0&R0=" + devserver::sha256Hex("c2;;serial/key/") +
+        "&R1=" + devserver::sha256Hex("c2;;") + "&R2=" + devserver::sha256Hex("c2;;") +
+        "&ms_n=" + sent;
     EXPECT_EQ(text.substr(0, head.size()), head);
     int32_t items = n < 0 ? 0 : std::stoi(sent);
     EXPECT_EQ(text.size() > head.size(), items > 0);
@@ -118,20 +120,30 @@ TEST(QueryBuild, SecretsCountIsBounded) {
   }
 }
 
-TEST(ReplyRead, NegativePromptAndExtraCountsGiveEmptyLists) {
+TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
   ContextPtr ctx = NewContext();
-  ReplyDoc setup({{"err", "OK"}, {"prompt_n", "-2"}, {"p_field", "x"}});
+  ReplyDoc setup({{"err", "OK"}, {"prompt_n", "-2"}, {"p_field", "x"}, {"antiphishing", "kite"}});
   EXPECT_EQ(srSetupReplyRead(ctx.get(), setup.release()), SR_OK);
+  EXPECT_STREQ(ctx->antiphishing, "kite");
   EXPECT_EQ(ctx->prompt_count, 0);
   EXPECT_EQ(ctx->prompts, nullptr);
 
   SetText(ctx->request_mode, "otp");
-  ReplyDoc finalize({{"err", "OK"}, {"e_n", "2"}, {"e_field", "f"}, {"e_value", "v"}});
+  ReplyDoc finalize({{"err", "OK"},
+                     {"e_n", "2"},
+                     {"e_field", "f"},
+                     {"e_value", "v"},
+                     {"code", "c7"},
+                     {"action", "a1"},
+                     {"alias", "al"}});
   EXPECT_EQ(srFinalizeReplyRead(ctx.get(), const_cast<SRNode*>(finalize.get())), SR_OK);
   ASSERT_EQ(ctx->extra_field_count, 2);
   EXPECT_STREQ(ctx->extra_fields[0].value, "v");
   EXPECT_STREQ(ctx->extra_fields[1].field, "");
   EXPECT_EQ(ctx->pinless, 0);  // only an activation finalize sets it
+  EXPECT_STREQ(ctx->reply_code, "c7");
+  EXPECT_STREQ(ctx->reply_action, "a1");
+  EXPECT_STREQ(ctx->reply_alias, "al");
 }
 
 }  // namespace

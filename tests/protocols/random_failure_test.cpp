@@ -2,9 +2,9 @@
 // code, send nothing built on the missing bytes, and leave the host process running.
 #include <gtest/gtest.h>
 
-#include "device.h"
 #include "sdk/context.h"
 #include "sdk/crypto/random.h"
+#include "service_peer.h"
 
 namespace {
 
@@ -31,15 +31,15 @@ TEST(RandomFailure, FailsTheActivationStepAndSendsNothingBuiltOnIt) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.goodDraws);
-    Device d;
+    ServicePeer d;
     ASSERT_EQ(d.Start(), SR_OK);
     int good = c.goodDraws;
     srRandomSourceSet(FailAfter, &good);
     EXPECT_EQ(d.Finalize(), c.result);
     srRandomSourceSet(nullptr, nullptr);
-    EXPECT_EQ(d.service.requests.size(), c.requestsSent);
+    EXPECT_EQ(d.urls.size(), c.requestsSent);
     // Without its random part the device keeps the identity it had.
-    EXPECT_TRUE(c.goodDraws > 0 || d.ctx->device_random == nullptr || !*d.ctx->device_random);
+    EXPECT_TRUE(c.goodDraws > 0 || d.ctx()->device_random == nullptr || !*d.ctx()->device_random);
   }
 }
 

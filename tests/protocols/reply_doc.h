@@ -7,10 +7,26 @@
 #include <string>
 #include <vector>
 
-#include "fake_service.h"
+#include "crypto.h"
+#include "markup.h"
 #include "sdk/SRSdk.h"
 #include "sdk/markup_parser.h"
 #include "support/sdk_handles.h"
+
+using Elements = std::vector<std::pair<std::string, std::string>>;
+
+// A reply document built by the dev server's own markup writer.
+inline std::string Markup(const Elements& elements) {
+  devserver::Reply reply;
+  for (const auto& [name, text] : elements) reply.add(name, text);
+  return reply.document();
+}
+
+// AES-128-ECB of whole blocks, hex in and out, by the dev server's cryptography.
+inline std::string AesEncryptHex(const std::string& plainHex, const std::string& keyHex) {
+  return devserver::hexEncode(
+      *devserver::aesEcbEncrypt(*devserver::hexDecode(keyHex), *devserver::hexDecode(plainHex)));
+}
 
 inline ContextPtr NewContext() {
   return ContextPtr(SRInit(0, "serial", "key", NoTransport, nullptr));
@@ -20,7 +36,7 @@ inline ContextPtr NewContext() {
 class ReplyDoc {
  public:
   explicit ReplyDoc(std::initializer_list<std::pair<std::string, std::string>> elements) {
-    std::string body = fake::Markup(fake::Elements(elements));
+    std::string body = Markup(Elements(elements));
     std::vector<char> writable(body.begin(), body.end());
     writable.push_back('\0');
     node_ = srMarkupParse(writable.data());

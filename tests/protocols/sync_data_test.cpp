@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_service.h"
+#include "crypto.h"
 #include "reply_doc.h"
 #include "sdk/context.h"
 #include "sdk/reply_values.h"
@@ -19,13 +19,14 @@ TEST(SyncData, ReadsTheWholeBlock) {
   ContextPtr ctx = NewContext();
   ctx->sync_int_3 = 5;
   ctx->sync_text_2 = srStrReplace(ctx->sync_text_2, srStrDup("old"));
-  std::string k0 = fake::RandomHex(16), k1 = fake::RandomHex(16), h = fake::RandomHex(16);
+  std::string k0 = devserver::randomHex32(), k1 = devserver::randomHex32(),
+              h = devserver::randomHex32();
   ReplyDoc doc({{"id", "dev-1"},
                 {"server", "http://s.test"},
-                {"K0", fake::AesEcbHex(k0 + fake::RandomHex(16), kDataKey, true)},
-                {"K1", fake::AesEcbHex(k1, kDataKey, true)},
+                {"K0", AesEncryptHex(k0 + devserver::randomHex32(), kDataKey)},
+                {"K1", AesEncryptHex(k1, kDataKey)},
                 {"dK1", "d1"},
-                {"H", fake::AesEcbHex(h, kDataKey, true)},
+                {"H", AesEncryptHex(h, kDataKey)},
                 {"J", "jj"},
                 {"K", "kk"},
                 {"connected", "3600"},
@@ -50,8 +51,8 @@ TEST(SyncData, ReadsTheWholeBlock) {
 
   EXPECT_STREQ(ctx->device_id, "dev-1");
   EXPECT_STREQ(ctx->server_url, "http://s.test");
-  EXPECT_EQ(ctx->k0, k0);                                         // first block only
-  EXPECT_EQ(ctx->k1, fake::Sha256Hex(k1 + ";d1").substr(0, 32));  // K1 then dK1
+  EXPECT_EQ(ctx->k0, k0);                                              // first block only
+  EXPECT_EQ(ctx->k1, devserver::sha256Hex(k1 + ";d1").substr(0, 32));  // K1 then dK1
   EXPECT_EQ(ctx->h_value, h);
   EXPECT_STREQ(ctx->j_value, "jj");
   EXPECT_STREQ(ctx->k_value, "kk");
@@ -103,7 +104,7 @@ TEST(SyncData, DiversifiesTheStoredK1WhenNoK1Arrives) {
   ctx->k1 = srStrReplace(ctx->k1, srStrDup("00112233445566778899aabbccddeeff"));
   ReplyDoc doc({{"dK1", "x"}});
   srSyncDataRead(ctx.get(), doc.get(), kDataKey);
-  EXPECT_EQ(ctx->k1, fake::Sha256Hex("00112233445566778899aabbccddeeff;x").substr(0, 32));
+  EXPECT_EQ(ctx->k1, devserver::sha256Hex("00112233445566778899aabbccddeeff;x").substr(0, 32));
 }
 
 // The count is always the number of records made, whatever the reply claims: never more than
@@ -128,9 +129,9 @@ TEST(SyncData, ListCountsAreBounded) {
     }
   }
 
-  fake::Elements many = {{"s_n", "99999"}};
+  Elements many = {{"s_n", "99999"}};
   many.resize(SR_REPLY_LIST_MAX + 100, {"s_id", "1"});
-  std::string body = fake::Markup(many);
+  std::string body = Markup(many);
   SRNode* doc = srMarkupParse(body.data());
   ContextPtr ctx = NewContext();
   srSyncDataRead(ctx.get(), doc, kDataKey);

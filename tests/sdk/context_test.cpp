@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "sdk/SRSdk.h"
 #include "sdk/context.h"
+#include "sdk/string_helpers.h"
 #include "support/sdk_handles.h"
 
 namespace {
@@ -50,14 +49,6 @@ TEST(SRInit, SettersCopyAndHostVersionDoesNotAccumulate) {
   EXPECT_STREQ(ctx->mvault_id, "mv");
 }
 
-TEST(SRInit, StorageChangedIsReportedOnce) {
-  ContextPtr ctx(SRInit(0, "serial", "key", NoTransport, nullptr));
-  EXPECT_EQ(SRStorageDataChanged(ctx.get()), 0);
-  srStateChangedMark(ctx.get());
-  EXPECT_EQ(SRStorageDataChanged(ctx.get()), 1);
-  EXPECT_EQ(SRStorageDataChanged(ctx.get()), 0);
-}
-
 TEST(SRInit, ResponseBodyIsCopiedAndReplaced) {
   ContextPtr ctx(SRInit(0, "serial", "key", NoTransport, nullptr));
   SRWsResponseSet(ctx.get(), "<r/>");
@@ -68,21 +59,13 @@ TEST(SRInit, ResponseBodyIsCopiedAndReplaced) {
 
 TEST(SRInit, StateResetForgetsTheEnrolment) {
   ContextPtr ctx(SRInit(0, "serial", "key", NoTransport, nullptr));
-  ctx->device_id = static_cast<char*>(std::realloc(ctx->device_id, 4));
-  std::strcpy(ctx->device_id, "dev");
+  ctx->device_id = srStrReplace(ctx->device_id, srStrDup("dev"));
   ctx->blocked = 1;
   EXPECT_EQ(srIsActivated(ctx.get()), 1);
   srStateReset(ctx.get());
   EXPECT_EQ(srIsActivated(ctx.get()), 0);
   EXPECT_EQ(ctx->blocked, 0);
   EXPECT_EQ(ctx->storage_changed, 1);
-}
-
-TEST(SRInit, DeviceIdentityJoinsSerialKeyAndRandom) {
-  ContextPtr ctx(SRInit(0, "serial", "key", NoTransport, nullptr));
-  char* identity = srDeviceIdentity(ctx.get());
-  EXPECT_STREQ(identity, "serial/key/");
-  std::free(identity);
 }
 
 }  // namespace

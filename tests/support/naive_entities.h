@@ -1,14 +1,14 @@
-// A literal rendering of the entity passes of reply text: each pass searches again from the
-// beginning after every replacement. Quadratic; tests and the fuzzer check the linear passes
-// of the parser against it.
+// A literal rendering of the entity passes of reply text, written from their documented rules
+// alone (nothing of the SDK is called): each pass searches again from the beginning after every
+// replacement, a hexadecimal reference takes the value of its leading hex digits, a decimal one
+// is read as by the host's atoi (white space and a sign first; out-of-range values saturate).
+// Quadratic; tests and the fuzzer check the linear passes of the parser against it.
 #ifndef NRD_TESTS_SUPPORT_NAIVE_ENTITIES_H
 #define NRD_TESTS_SUPPORT_NAIVE_ENTITIES_H
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
-
-#include "sdk/markup_parser.h"
-#include "sdk/string_helpers.h"
 
 namespace naive {
 
@@ -18,6 +18,18 @@ inline std::string Entity(std::string text, const std::string& entity, const std
   return text;
 }
 
+// value = value * 16 + digit over the leading 0-9, A-F, a-f; 0 when there are none.
+inline uint32_t HexValue(const std::string& text) {
+  uint32_t value = 0;
+  for (char c : text) {
+    const std::string digits = "0123456789abcdef";
+    const size_t digit = digits.find(static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c));
+    if (digit == std::string::npos) break;
+    value = value * 16 + static_cast<uint32_t>(digit);
+  }
+  return value;
+}
+
 inline std::string Refs(std::string text, const std::string& prefix, bool hex) {
   for (;;) {
     size_t at = text.find(prefix);
@@ -25,8 +37,11 @@ inline std::string Refs(std::string text, const std::string& prefix, bool hex) {
     size_t semicolon = text.find(';', at);
     if (semicolon == std::string::npos) return text;
     std::string digits = text.substr(at + prefix.size());
-    uint32_t value =
-        hex ? srHexValue(digits.c_str()) : static_cast<uint32_t>(srAtoi(digits.c_str()));
+    const long decimal = std::strtol(digits.c_str(), nullptr, 10);
+    const long saturated = decimal > INT32_MAX   ? INT32_MAX
+                           : decimal < INT32_MIN ? INT32_MIN
+                                                 : decimal;
+    uint32_t value = hex ? HexValue(digits) : static_cast<uint32_t>(saturated);
     char byte = static_cast<char>(value & 0xFF);
     if (byte == 0) return text.substr(0, at);
     text = text.substr(0, at) + byte + text.substr(semicolon + 1);

@@ -1,6 +1,6 @@
 // Test support for the wrapper: a private working directory laid out like the host's
 // installation (so both log files land inside it), environment overrides, and a reader that
-// splits a log file into its entries.
+// splits a log file into the messages of its entries.
 #ifndef QMT_TESTS_WRAPPER_LOG_SANDBOX_H
 #define QMT_TESTS_WRAPPER_LOG_SANDBOX_H
 
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/log_entries.h"
 #include "support/test_os.h"
 
 namespace qmt_test {
@@ -25,15 +26,12 @@ inline std::string ReadFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs the test inside <tmp>/qmtsr-XXXXXX/a/b/c, with <tmp>/log and <tmp>/a/b/log created: the
-// enrolment log "..\log\..." then lives in a/b/log and the authentication log
-// "..\..\..\log\..." in log.
+// Runs the test inside <tmp>/qmtsr-XXXXXX/a/b/c: the enrolment log "..\log\..." then lives
+// in a/b/log and the authentication log "..\..\..\log\..." in log.
 class LogSandbox {
  public:
   LogSandbox() : previous_(fs::current_path()), root_(MakeTempFolder("qmtsr-")) {
-    fs::create_directories(root_ / "log");
-    fs::create_directories(root_ / "a" / "b" / "log");
-    fs::create_directories(root_ / "a" / "b" / "c");
+    for (const char* folder : {"log", "a/b/log", "a/b/c"}) fs::create_directories(root_ / folder);
     fs::current_path(root_ / "a" / "b" / "c");
   }
   ~LogSandbox() {
@@ -76,79 +74,30 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-struct LogEntry {
-  std::string timestamp;  // between the brackets, e.g. 2024-05-06.14:03:07
-  std::string pid;
-  std::string message;
-};
-
-// "YYYY-MM-DD.hh:mm:ss"
-inline bool IsTimestamp(const std::string& text) {
-  static const char kShape[] = "dddd-dd-dd.dd:dd:dd";
-  if (text.size() != sizeof kShape - 1) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    bool digit = text[i] >= '0' && text[i] <= '9';
-    if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return false;
-  }
-  return true;
-}
-
-// Reads the entry header "\n[<timestamp>] - [pid - <digits>] " at `pos`; returns its length, or 0
-// when there is none.
-inline std::size_t ParseHeader(const std::string& content, std::size_t pos, LogEntry& entry) {
-  const std::string middle = "] - [pid - ";
-  if (content.compare(pos, 2, "\n[") != 0) return 0;
-  std::size_t at = pos + 2;
-  entry.timestamp = content.substr(at, 19);
-  if (!IsTimestamp(entry.timestamp) || content.compare(at + 19, middle.size(), middle) != 0) {
-    return 0;
-  }
-  at += 19 + middle.size();
-  std::size_t digits = content.find_first_not_of("0123456789", at);
-  if (digits == at || digits == std::string::npos || content.compare(digits, 2, "] ") != 0) {
-    return 0;
-  }
-  entry.pid = content.substr(at, digits - at);
-  return digits + 2 - pos;
-}
-
-// Splits a log file into entries, checking each entry's header and that it carries this
-// process's id. Messages must not contain what looks like an entry header.
-inline std::vector<LogEntry> ReadLog(const fs::path& path) {
-  const std::string content = ReadFile(path);
-  std::vector<LogEntry> entries;
-  LogEntry entry;
-  std::size_t headerLength = content.empty() ? 0 : ParseHeader(content, 0, entry);
-  if (!content.empty() && headerLength == 0) {
-    ADD_FAILURE() << "log does not start with an entry header: " << path;
-  }
-  std::size_t pos = 0;
-  while (headerLength != 0) {
-    EXPECT_EQ(entry.pid, std::to_string(ProcessId()));
-    std::size_t from = pos + headerLength;
-    LogEntry next;
-    std::size_t nextLength = 0;
-    std::size_t to = from;
-    for (; to < content.size(); ++to) {
-      if ((nextLength = ParseHeader(content, to, next)) != 0) break;
-    }
-    entry.message = content.substr(from, to - from);
-    entries.push_back(std::move(entry));
-    entry = std::move(next);
-    pos = to;
-    headerLength = nextLength;
-  }
-  return entries;
-}
-
+// The messages of a log file's entries, each entry checked for its header (time stamp and this
+// process's id). Text before the first header fails the test.
 inline std::vector<std::string> ReadMessages(const fs::path& path) {
+  const std::string content = ReadFile(path);
+  const std::string pid = std::to_string(ProcessId());
   std::vector<std::string> messages;
-  for (LogEntry& entry : ReadLog(path)) messages.push_back(std::move(entry.message));
+  if (!content.empty() && HeaderLength(content, 0, pid) == 0)
+    ADD_FAILURE() << "no header: " << path;
+  for (size_t at = 0; at < content.size();) {
+    const size_t header = HeaderLength(content, at, pid);
+    if (header != 0) {
+      messages.emplace_back();
+      at += header;
+    } else {
+      if (!messages.empty()) messages.back() += content[at];
+      ++at;
+    }
+  }
   return messages;
 }
 
 inline std::string Banner(const std::string& title) {
-  return std::string(32, '=') + " " + title + " " + std::string(32, '=');
+  const std::string rule(32, '=');
+  return rule + " " + title + " " + rule;
 }
 
 }  // namespace qmt_test

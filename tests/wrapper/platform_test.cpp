@@ -28,6 +28,8 @@ TEST(NativePath, MapsWindowsPathsUnderTheDriveRoot) {
   } cases[] = {
       {std::nullopt, R"(C:\APP\qmt\GEN\seed.txt)", "/C/APP/qmt/GEN/seed.txt"},
       {std::nullopt, R"(d:\x)", "/d/x"},  // the drive letter as written
+      {std::nullopt, R"(z:\x)", "/z/x"},
+      {std::nullopt, R"(Z:\x)", "/Z/x"},
       {std::nullopt, R"(C:\)", "/C/"},
       {std::nullopt, "C:", "/C"},
       {std::nullopt, R"(C:/mixed\separators)", "/C/mixed/separators"},

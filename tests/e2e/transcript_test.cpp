@@ -1,0 +1,183 @@
+// Each workflow, successful or failing, against the dev server: its result, the files it
+// leaves, and its whole log compared with a golden transcript (tests/e2e/golden/<name>.log).
+// Set QMT_UPDATE_GOLDEN=1 to write the transcripts afresh, then review their difference.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+#include "workflow_fixture.h"
+
+namespace qmt_e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Workflow { Mass, Rlx, Login };
+
+struct TranscriptCase {
+  const char* name;  // also the golden transcript's name
+  Workflow workflow;
+  int status;         // the enrolment status configured
+  bool enrolled;      // a completed enrolment comes first (its log is not part of the transcript)
+  const char* fault;  // armed at the dev server just before the workflow, or ""
+  int result;
+  bool seedKept, pinKept;  // whether the seed and PIN files exist afterwards
+  bool moved;  // configured seed path, fixed seed path, working directory and the relative
+               // PIN path all differ
+};
+
+void PrintTo(const TranscriptCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class TranscriptTest : public WorkflowTest, public testing::WithParamInterface<TranscriptCase> {};
+
+TEST_P(TranscriptTest, ResultFilesAndLogMatchTheGoldenTranscript) {
+  const TranscriptCase& c = GetParam();
+  if (c.enrolled) {
+    EnrolOrFail();
+    // The seed is read as the file's first word.
+    WriteFile(drive_.seedFile(), "\n  " + *ReadFile(drive_.seedFile()) + "\nsecond line");
+  }
+  const std::string seedBefore = ReadFile(drive_.seedFile()).value_or("(none)");
+  fs::remove(drive_.enrollmentLog());
+  drive_.WritePin(std::string(kPin) + " trailing words\nnext line");
+  WriteFile(drive_.statusFile(), "from an earlier enrolment");
+  if (c.moved) {
+    seedPath_ = "C:\\APP\\qmt\\DATA\\configured.seed";
+    fs::create_directories(drive_.gen() / "../DATA");
+    WriteFile(drive_.gen() / "../DATA/configured.seed", "configured");
+    drive_.MoveTo("APP/qmt/BIN/run");
+    fs::create_directories(drive_.relativePinFile().parent_path());
+    WriteFile(drive_.relativePinFile(), "relative");
+  }
+  if (*c.fault != '\0') server_.ArmFault(c.fault);
+
+  SRCppWrap::QmtSR qmt;
+  Configure(qmt, c.status);
+  int result = 0;
+  std::string otp = "untouched";
+  bool reached = false;
+  if (c.workflow == Workflow::Login) {
+    QuietStdout quiet;
+    result = qmt.GetOTPforAuthentication(otp);
+  } else {
+    const std::string url =
+        c.workflow == Workflow::Mass ? server_.massEnrolmentUrl() : server_.rlxActivationUrl();
+    QuietStdout quiet;
+    result = qmt.EnrollmentProcess(url, kMessage, kUser, kPassword, reached);
+  }
+  EXPECT_EQ(result, c.result) << server_.RequestLog();
+
+  const std::string transcript = "== enrolment log ==" + EnrollmentLog() +
+                                 "\n== authentication log ==" + AuthenticationLog() + "\n";
+  const std::string normalised = Normalised(transcript, server_.url());
+  const fs::path golden = fs::path(E2E_GOLDEN_DIR) / (std::string(c.name) + ".log");
+  if (std::getenv("QMT_UPDATE_GOLDEN") != nullptr) WriteFile(golden, normalised);
+  EXPECT_EQ(normalised, ReadFile(golden).value_or("(no golden transcript)"));
+
+  const std::string seed = ReadFile(drive_.seedFile()).value_or("(none)");
+  EXPECT_EQ(fs::exists(c.moved ? drive_.gen() / "../DATA/configured.seed" : drive_.seedFile()),
+            c.seedKept);
+  EXPECT_EQ(fs::exists(c.moved ? drive_.relativePinFile() : drive_.pinFile()), c.pinKept);
+  if (c.moved) {  // the fixed files are not the ones deleted
+    EXPECT_TRUE(fs::exists(drive_.pinFile()));
+    EXPECT_EQ(fs::exists(drive_.seedFile()), c.workflow != Workflow::Login || c.enrolled);
+  }
+  // A seed file that changed holds exactly the SDK's text; one that did not keeps its bytes.
+  if (fs::exists(drive_.seedFile()) && seed != seedBefore) {
+    EXPECT_EQ(LastLogged(transcript, "New seed value from sentrel: "), seed);
+  }
+  if (result == 1000) {
+    EXPECT_EQ(ReadFile(drive_.statusFile()), "Enrollment_Status,YES\nOTP Login," +
+                                                 LastLogged(transcript, "Login OTP: ") +
+                                                 "\nUnique Key," + kUniqueKey);
+    EXPECT_TRUE(reached);
+  } else {
+    EXPECT_EQ(ReadFile(drive_.statusFile()), "from an earlier enrolment");
+  }
+  EXPECT_EQ(qmt.GetEnrollmentStatus(), result == 1000 ? 1 : c.status);
+  if (c.workflow == Workflow::Login && result != 0) {
+    EXPECT_EQ(otp, "untouched");
+  }
+}
+
+constexpr char kNoFault[] = "";
+
+INSTANTIATE_TEST_SUITE_P(
+    Workflows, TranscriptTest,
+    testing::Values(
+        TranscriptCase{"mass_enrolment", Workflow::Mass, 0, false, kNoFault, 1000, true, true,
+                       false},
+        TranscriptCase{"rlx_enrolment", Workflow::Rlx, 0, false, kNoFault, 1000, true, true, false},
+        TranscriptCase{
+            "code_and_otp_500", Workflow::Mass, 0, false,
+            R"({"kind":"http_status","value":500,"target":"backend","path":"enrollmentinit"})", 500,
+            false, true, false},
+        TranscriptCase{
+            "activation_refused", Workflow::Mass, 0, false,
+            R"({"kind":"result","value":"NOK:CODE","target":"srws","action":"ActionSetup","mode":"activate"})",
+            2, true, true, false},
+        TranscriptCase{
+            "finalize_blocked", Workflow::Rlx, 0, false,
+            R"({"kind":"result","value":"OK:BLOCKED","target":"srws","action":"ActionFinalize","mode":"activate"})",
+            7, true, true, false},
+        TranscriptCase{"no_otp", Workflow::Mass, 0, false,
+                       R"({"kind":"empty","target":"srws","action":"ActionSetup","mode":"otp"})",
+                       200, true, true, false},
+        TranscriptCase{
+            "check_404", Workflow::Mass, 0, false,
+            R"({"kind":"http_status","value":404,"target":"backend","path":"checkenrollment"})",
+            404, false, false, false},
+        TranscriptCase{
+            "check_not_ok", Workflow::Mass, 0, false,
+            R"({"kind":"result","value":"NOK","target":"backend","path":"checkenrollment"})", 200,
+            true, true, false},
+        TranscriptCase{"status_minus_one", Workflow::Mass, -1, true, kNoFault, 200, true, true,
+                       false},
+        TranscriptCase{"login_otp", Workflow::Login, 1, true, kNoFault, 0, true, true, false},
+        TranscriptCase{"login_start_fails", Workflow::Login, 1, true,
+                       R"({"kind":"empty","target":"srws","action":"ActionSetup","mode":"otp"})", 1,
+                       true, true, false},
+        TranscriptCase{
+            "login_pin_refused", Workflow::Login, 1, true,
+            R"({"kind":"result","value":"NOK:PINREFUSED","target":"srws","action":"ActionFinalize","mode":"otp"})",
+            15, true, true, false},
+        TranscriptCase{"login_without_seed", Workflow::Login, 1, false, kNoFault, 14, true, true,
+                       false},
+        TranscriptCase{
+            "moved_check_404", Workflow::Mass, 0, false,
+            R"({"kind":"http_status","value":404,"target":"backend","path":"checkenrollment"})",
+            404, false, false, true},
+        TranscriptCase{"moved_login_without_seed", Workflow::Login, 1, false, kNoFault, 14, true,
+                       true, true}),
+    [](const testing::TestParamInfo<TranscriptCase>& info) {
+      return std::string(info.param.name);
+    });
+
+// OTPs the server's login check accepts, each once.
+TEST_F(WorkflowTest, LoginOtpsAreAcceptedOnceEach) {
+  const std::string login = EnrolOrFail();
+  std::string previousOtp;
+  for (int round = 0; round < 2; ++round) {
+    SRCppWrap::QmtSR qmt;
+    Configure(qmt, 1);
+    std::string otp;
+    int result = 0;
+    {
+      QuietStdout quiet;
+      result = qmt.GetOTPforAuthentication(otp);
+    }
+    ASSERT_EQ(result, 0) << server_.RequestLog();
+    EXPECT_NE(otp, previousOtp);
+    EXPECT_EQ(server_.Login(login, otp), "OK");
+    EXPECT_NE(server_.Login(login, otp), "OK") << "an OTP is good for one login";
+    previousOtp = otp;
+  }
+}
+
+}  // namespace
+}  // namespace qmt_e2e
