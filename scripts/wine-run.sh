@@ -19,7 +19,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   (
     flock 9
     [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1
-    "$(dirname "$wine")/wineserver" -w
   ) 9>"$WINEPREFIX.lock"
 fi
 exec "$wine" "$@"
