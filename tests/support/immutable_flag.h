@@ -17,14 +17,12 @@ class ImmutableFlag {
     if (set_) Chattr("-i");
   }
   ImmutableFlag(const ImmutableFlag&) = delete;
-  ImmutableFlag& operator=(const ImmutableFlag&) = delete;
   bool set() const { return set_; }
   const std::string& path() const { return path_; }
 
  private:
-  bool Chattr(const char* change) const {
-    return std::system(("chattr " + std::string(change) + " " + path_ + " 2>/dev/null").c_str()) ==
-           0;
+  bool Chattr(const std::string& change) const {
+    return std::system(("chattr " + change + " " + path_ + " 2>/dev/null").c_str()) == 0;
   }
   std::string path_;
   bool set_;

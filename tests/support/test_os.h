@@ -2,11 +2,10 @@
 #ifndef QMT_TESTS_SUPPORT_TEST_OS_H
 #define QMT_TESTS_SUPPORT_TEST_OS_H
 
+#include <stdlib.h>
 #ifdef _WIN32
 #include <process.h>
-#include <stdlib.h>
 #else
-#include <stdlib.h>
 #include <unistd.h>
 #endif
 

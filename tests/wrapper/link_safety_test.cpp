@@ -1,29 +1,16 @@
 // The files the library creates only where nothing exists, and the links it must never write
 // through.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
-
-#include <cstdio>
-#include <fstream>
-#include <string>
 
 #include "platform/Platform.h"
 #include "wrapper/log_sandbox.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace qmt_test;
 namespace platform = SRCppWrap::platform;
-using qmt_test::LogSandbox;
-using qmt_test::ReadFile;
 
-void Write(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-bool CreateSeed() {
-  return platform::CreateEmptyFileIfMissing("seed.data");
-}
+bool CreateSeed() { return platform::CreateEmptyFileIfMissing("seed.data"); }
 
 bool OpenAsLog() {
   std::FILE* file = platform::OpenForAppend("seed.data");
@@ -32,23 +19,22 @@ bool OpenAsLog() {
 }
 
 TEST(FileCreation, NeverEmptiesAFileNorWritesThroughALink) {
-  struct Case {
-    const char* link;       // what "seed.data" links to; nullptr: no link
-    bool (*write)();        // true when the write went ahead
+  const struct {
+    const char* link;  // what "seed.data" links to; nullptr: no link
+    bool (*write)();   // true when the write went ahead
     const char* seedAfter;  // read through any link
-    bool fileThere;
-    bool wrote;
+    bool fileThere, wrote;
   } cases[] = {{nullptr, CreateSeed, "", false, true},
                {nullptr, CreateSeed, "kept", true, false},
                {"target", CreateSeed, "kept", false, false},
                {"target", OpenAsLog, "kept", false, false},
                {"missing", CreateSeed, "", false, false}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.link ? c.link : "no link") + (c.fileThere ? ", a file" : ""));
     LogSandbox sandbox;
-    Write("target", "kept");
+    std::ofstream("target") << "kept";
     if (c.link) fs::create_symlink(c.link, "seed.data");
-    if (c.fileThere) Write("seed.data", "kept");
+    if (c.fileThere) std::ofstream("seed.data") << "kept";
     EXPECT_EQ(c.write(), c.wrote);
     EXPECT_EQ(ReadFile("target"), "kept");
     EXPECT_FALSE(fs::exists("missing"));
