@@ -7,10 +7,7 @@
 #include <unistd.h>
 #endif
 
-#include <chrono>
 #include <cstdio>
-
-#include <utility>
 
 #include "support/log_entries.h"
 #include "support/test_os.h"
@@ -18,15 +15,11 @@
 namespace qmt_e2e {
 
 void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const {
-  Configure(qmt, enrollmentStatus, server_.url(), server_.checkEnrolmentUrl());
-}
-
-void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus,
-                             const std::string& serviceUrl, const std::string& checkUrl) const {
   qmt.QmtSRInitialize(kUniqueKey, seedPath_, "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1",
-                      serviceUrl, "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
+                      server_.url(), "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
                       enrollmentStatus);
-  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), checkUrl, "", "", "");
+  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "",
+                               "");
   qmt.InitQMTParameters("BIOS-77");
   qmt.InitializeProxyParameters("", "", "", 0, "");
 }
@@ -38,7 +31,7 @@ std::string WorkflowTest::EnrolOrFail() {
   bool reached = false;
   int result = 0;
   {
-    QuietStdout quiet;
+    const QuietStdout quiet;
     result = qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
   }
   EXPECT_EQ(result, 1000) << server_.RequestLog();
@@ -51,7 +44,7 @@ constexpr char kNullDevice[] = "NUL";
 constexpr char kNullDevice[] = "/dev/null";
 #endif
 
-QuietStdout::QuietStdout() : saved_(::dup(::fileno(stdout))) {
+QuietStdout::QuietStdout() : saved(::dup(::fileno(stdout))) {
   std::fflush(stdout);
   const int devNull = ::open(kNullDevice, O_WRONLY);
   ::dup2(devNull, ::fileno(stdout));
@@ -60,8 +53,8 @@ QuietStdout::QuietStdout() : saved_(::dup(::fileno(stdout))) {
 
 QuietStdout::~QuietStdout() {
   std::fflush(stdout);
-  ::dup2(saved_, ::fileno(stdout));
-  ::close(saved_);
+  ::dup2(saved, ::fileno(stdout));
+  ::close(saved);
 }
 
 std::string LastLogged(const std::string& log, const std::string& prefix) {
@@ -83,14 +76,6 @@ int CountLogged(const std::string& log, const std::string& message) {
     count += header != 0 && log.compare(at + header, message.size(), message) == 0 ? 1 : 0;
   }
   return count;
-}
-
-std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path) {
-  return std::filesystem::last_write_time(path);
-}
-
-void AgeFile(const std::filesystem::path& path) {
-  std::filesystem::last_write_time(path, ModificationTime(path) - std::chrono::hours(1));
 }
 
 std::string Normalised(const std::string& log, const std::string& serverUrl) {

@@ -24,8 +24,6 @@ class WorkflowTest : public testing::Test {
  protected:
   // Runs the four initialisers with this test's server and the given enrolment status.
   void Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const;
-  void Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus, const std::string& serviceUrl,
-                 const std::string& checkUrl) const;
 
   // A complete mass enrolment that must succeed; returns the back end's login OTP.
   std::string EnrolOrFail();
@@ -40,27 +38,18 @@ class WorkflowTest : public testing::Test {
   std::string seedPath_ = "C:\\APP\\qmt\\GEN\\seed.data";  // as configured by the host
 };
 
-// Sends standard output to /dev/null while in scope: the transport echoes every reply body
-// there, which would bury the test's own output.
-class QuietStdout {
- public:
+// Sends standard output to the null device while in scope: the transport echoes every reply
+// body there, which would bury the test's own output.
+struct QuietStdout {
   QuietStdout();
   ~QuietStdout();
-  QuietStdout(const QuietStdout&) = delete;
-  QuietStdout& operator=(const QuietStdout&) = delete;
-
- private:
-  int saved_;
+  int saved;
 };
 
 // The message of the last log entry that starts with `prefix`, without the prefix; "" if none.
 std::string LastLogged(const std::string& log, const std::string& prefix);
 // How many log entries start with `message` (after their time stamp and process id).
 int CountLogged(const std::string& log, const std::string& message);
-
-std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path);
-// Moves the file's modification time an hour back, so that a rewrite cannot go unnoticed.
-void AgeFile(const std::filesystem::path& path);
 
 // The log with what changes from run to run replaced by names: each entry's time stamp and
 // this process's id, the server's address, seeds, and the codes and OTPs the back end and
