@@ -9,11 +9,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "devserver_spawn.h"
+#include "workflow_fixture.h"
 
 namespace qmt_e2e {
 
-namespace fs = std::filesystem;
 
 namespace {
 

@@ -6,13 +6,90 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "QmtSR.h"
-#include "devserver_process.h"
-#include "drive_root.h"
 
 namespace qmt_e2e {
+
+namespace fs = std::filesystem;
+
+// A temporary installation: a drive root (QMT_DRIVE_ROOT) holding <C:\>/APP/qmt/{GEN,BIN,log}
+// and <C:\>/log, with APP/qmt/BIN the working directory, so that "..\GEN\ToolvexPin.txt" is the
+// fixed PIN file and the relative log paths land there. On Windows <C:\> is the real C: drive,
+// which only Wine's throwaway prefix allows.
+class DriveRoot {
+ public:
+  DriveRoot();
+  ~DriveRoot();
+  DriveRoot(const DriveRoot&) = delete;
+  DriveRoot& operator=(const DriveRoot&) = delete;
+  // Makes <C:\>/<folder> the working directory, with the log folders the relative paths name
+  // from there; the relative PIN path then names another file than the fixed one.
+  void MoveTo(const std::string& folder);
+
+  fs::path gen() const { return driveC_ / "APP/qmt/GEN"; }
+  fs::path seedFile() const { return gen() / "seed.data"; }
+  fs::path pinFile() const { return gen() / "ToolvexPin.txt"; }
+  fs::path statusFile() const { return gen() / "Enrollment_Status.txt"; }
+  fs::path relativePinFile() const { return work_ / "../GEN/ToolvexPin.txt"; }
+  fs::path enrollmentLog() const { return work_ / "../log/SREnrollmentlog.log"; }
+  fs::path authenticationLog() const { return work_ / "../../../log/SRAuthenticationlog.log"; }
+  void WritePin(const std::string& pin) const;
+
+ private:
+  fs::path root_, driveC_, work_, previousDirectory_;
+  std::optional<std::string> previousDriveRoot_;
+};
+
+// The whole file, or nothing when it cannot be read.
+std::optional<std::string> ReadFile(const fs::path& path);
+void WriteFile(const fs::path& path, const std::string& content);
+
+// sentrel-devserver as a child process for one test: a fresh database in its own temporary
+// folder, a free loopback port, and a stop when the test ends.
+class DevServerProcess {
+ public:
+  DevServerProcess();  // throws when the server does not announce its port within 20 s
+  ~DevServerProcess();
+  DevServerProcess(const DevServerProcess&) = delete;
+  DevServerProcess& operator=(const DevServerProcess&) = delete;
+
+  int port() const { return port_; }
+  std::string url(const std::string& path = "") const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  std::string massEnrolmentUrl() const { return url("/api/enrollmentinit"); }
+  std::string rlxActivationUrl() const { return url("/api/rlx/activation"); }
+  std::string checkEnrolmentUrl() const { return url("/api/checkenrollment"); }
+
+  // Arms a fault through the control endpoint (a JSON object as the server documents it).
+  void ArmFault(const std::string& faultJson) const;
+  // The server's login check: the "status" member of its answer ("OK" when accepted).
+  std::string Login(const std::string& device, const std::string& otp) const;
+  // The request log the server wrote to its standard error so far.
+  std::string RequestLog() const { return ReadFile(folder_ / "requests.log").value_or(""); }
+
+ private:
+  void Stop();
+  fs::path folder_;
+  long pid_ = -1;
+  int port_ = 0;
+};
+
+// Starting and stopping the server program, a program of the build machine: a POSIX test forks
+// it; a Windows test under Wine starts it as a native program and hands it native paths.
+// A new empty folder for one server, and a path in it as the server program names it.
+fs::path MakeServerFolder();
+std::string ServerPath(const fs::path& path);
+// Starts the server with `arguments`, its standard error going to `errorLog`; waits at most
+// 20 s for the first line of its standard output (the port). Returns its process id, or -1.
+long StartServer(const std::vector<std::string>& arguments, const fs::path& errorLog,
+                 const fs::path& folder, std::string& firstLine);
+// Ends it: SIGTERM, then SIGKILL if it has not ended within 5 s.
+void StopServer(long pid);
 
 inline constexpr char kUniqueKey[] = "UK-0001";
 inline constexpr char kPin[] = "2468";
@@ -24,10 +101,8 @@ class WorkflowTest : public testing::Test {
  protected:
   // Runs the four initialisers with this test's server and the given enrolment status.
   void Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const;
-
   // A complete mass enrolment that must succeed; returns the back end's login OTP.
   std::string EnrolOrFail();
-
   std::string EnrollmentLog() const { return ReadFile(drive_.enrollmentLog()).value_or(""); }
   std::string AuthenticationLog() const {
     return ReadFile(drive_.authenticationLog()).value_or("");
