@@ -16,8 +16,8 @@ namespace qmt_e2e {
 
 namespace {
 
-// Runs a native command line through the native shell and waits for it (at most 10 s).
-bool RunNative(const std::string& script) {
+// Runs a native command line through the native shell; waits for it (at most 10 s) or not.
+bool RunNative(const std::string& script, bool wait = true) {
   std::string commandLine = "Z:\\bin\\sh -c \"" + script + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -26,7 +26,7 @@ bool RunNative(const std::string& script) {
                         &startup, &process)) {
     return false;
   }
-  ::WaitForSingleObject(process.hProcess, 10000);
+  if (wait) ::WaitForSingleObject(process.hProcess, 10000);
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
   return true;
@@ -68,16 +68,7 @@ long StartServer(const std::vector<std::string>& arguments, const fs::path& erro
       "echo $$ >" + ServerPath(folder / "pid") + "; exec timeout 600 " + SENTREL_DEVSERVER_PATH;
   for (const std::string& argument : arguments) script += " '" + argument + "'";
   script += " >" + ServerPath(folder / "stdout") + " 2>" + ServerPath(errorLog);
-  std::string commandLine = "Z:\\bin\\sh -c \"" + script + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return -1;
-  }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  if (!RunNative(script, false)) return -1;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   std::string pid;
   while (std::chrono::steady_clock::now() < deadline &&
