@@ -18,10 +18,6 @@ namespace {
 
 namespace detail = SRCppWrap::detail;
 
-struct RecordedRequest {
-  std::string method, target, contentType, authorization, userAgent, body;
-};
-
 // A one-route server on 127.0.0.1: it answers every GET and PUT with a set status and body,
 // `delayMillis` late, and remembers the last request.
 class RecordingServer {
@@ -29,13 +25,8 @@ class RecordingServer {
   RecordingServer(int status, const std::string& body, int delayMillis = 0) {
     const auto handler = [=](const httplib::Request& request, httplib::Response& response) {
       {
-        std::lock_guard<std::mutex> lock(mutex_);
-        last_ = {request.method,
-                 request.target,
-                 request.get_header_value("Content-Type"),
-                 request.get_header_value("Authorization"),
-                 request.get_header_value("User-Agent"),
-                 request.body};
+        const std::lock_guard<std::mutex> lock(mutex_);
+        last_ = request;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(delayMillis));
       response.status = status;
@@ -57,7 +48,7 @@ class RecordingServer {
   std::string url(const std::string& path = "/") const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
-  RecordedRequest last() const {
+  httplib::Request last() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return last_;
   }
@@ -65,7 +56,7 @@ class RecordingServer {
  private:
   int port_ = 0;
   mutable std::mutex mutex_;
-  RecordedRequest last_;
+  httplib::Request last_;
   httplib::Server server_;
   std::thread thread_;
 };
@@ -99,8 +90,9 @@ TEST(MakeCURLRequest, PutsJsonWithOrWithoutCredentialsAndReturnsStatusAndBody) {
     const auto seen = server.last();
     EXPECT_EQ(seen.method, "PUT");
     EXPECT_EQ(seen.target, "/api/enrollmentinit");
-    EXPECT_EQ(seen.contentType, "application/json");
-    EXPECT_EQ(seen.authorization, c.credentials ? "Basic YWxpY2U6czNjcmV0" : "");  // alice:s3cret
+    EXPECT_EQ(seen.get_header_value("Content-Type"), "application/json");
+    EXPECT_EQ(seen.get_header_value("Authorization"),
+              c.credentials ? "Basic YWxpY2U6czNjcmV0" : "");  // alice:s3cret
     EXPECT_EQ(seen.body, R"({"a":"b"})");
   }
 }
@@ -127,7 +119,7 @@ TEST(SdkTransport, GetsTheUrlAndHandsAnyBodyToTheCurrentContext) {
     const auto seen = server.last();
     EXPECT_EQ(seen.method, "GET");
     EXPECT_EQ(seen.target, "/srws/MAC?action=ActionSetup&mode=otp");
-    EXPECT_EQ(seen.userAgent, "libcurl-agent/1.0");
+    EXPECT_EQ(seen.get_header_value("User-Agent"), "libcurl-agent/1.0");
   }
 }
 

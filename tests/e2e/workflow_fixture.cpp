@@ -109,12 +109,11 @@ void WriteFile(const fs::path& path, const std::string& content) {
 }
 
 DevServerProcess::DevServerProcess() : folder_(MakeServerFolder()) {
-  const fs::path log = folder_ / "requests.log";
   WriteFile(folder_ / "settings.json", kSettings);
   std::string line;
   pid_ = StartServer({"--port", "0", "--db", ServerPath(folder_ / "sentrel.db"), "--config",
                       ServerPath(folder_ / "settings.json")},
-                     log, folder_, line);
+                     folder_ / "requests.log", folder_, line);
   port_ = std::atoi(line.c_str());
   if (port_ <= 0) {
     const std::string log = RequestLog();
@@ -139,9 +138,7 @@ void DevServerProcess::ArmFault(const std::string& faultJson) const {
   httplib::Client client("127.0.0.1", port_);
   const auto answer = client.Put("/control/faults", {{"Authorization", "Bearer " + token}},
                                  faultJson, "application/json");
-  if (!answer || answer->status != 200) {
-    throw std::runtime_error("the fault was not armed: " + faultJson);
-  }
+  if (!answer || answer->status != 200) throw std::runtime_error("fault not armed: " + faultJson);
 }
 
 std::string DevServerProcess::Login(const std::string& device, const std::string& otp) const {
@@ -150,7 +147,6 @@ std::string DevServerProcess::Login(const std::string& device, const std::string
   const auto answer = client.Put("/login", body, "application/json");
   return answer ? SRCppWrap::detail::JsonStringMember(answer->body, "status") : "";
 }
-
 
 void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const {
   qmt.QmtSRInitialize(kUniqueKey, seedPath_, "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1",
@@ -167,11 +163,10 @@ std::string WorkflowTest::EnrolOrFail() {
   SRCppWrap::QmtSR qmt;
   Configure(qmt, 0);
   bool reached = false;
-  int result = 0;
-  {
+  const int result = [&] {
     const QuietStdout quiet;
-    result = qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
-  }
+    return qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
+  }();
   EXPECT_EQ(result, 1000) << server_.RequestLog();
   return LastLogged(EnrollmentLog(), "Login OTP: ");
 }

@@ -24,8 +24,6 @@ class DriveRoot {
  public:
   DriveRoot();
   ~DriveRoot();
-  DriveRoot(const DriveRoot&) = delete;
-  DriveRoot& operator=(const DriveRoot&) = delete;
   // Makes <C:\>/<folder> the working directory, with the log folders the relative paths name
   // from there; the relative PIN path then names another file than the fixed one.
   void MoveTo(const std::string& folder);
@@ -44,7 +42,6 @@ class DriveRoot {
   std::optional<std::string> previousDriveRoot_;
 };
 
-// The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, const std::string& content);
 
@@ -54,8 +51,6 @@ class DevServerProcess {
  public:
   DevServerProcess();  // throws when the server does not announce its port within 20 s
   ~DevServerProcess();
-  DevServerProcess(const DevServerProcess&) = delete;
-  DevServerProcess& operator=(const DevServerProcess&) = delete;
 
   int port() const { return port_; }
   std::string url(const std::string& path = "") const {
@@ -65,11 +60,9 @@ class DevServerProcess {
   std::string rlxActivationUrl() const { return url("/api/rlx/activation"); }
   std::string checkEnrolmentUrl() const { return url("/api/checkenrollment"); }
 
-  // Arms a fault through the control endpoint (a JSON object as the server documents it).
-  void ArmFault(const std::string& faultJson) const;
+  void ArmFault(const std::string& faultJson) const;  // a JSON object as the server takes it
   // The server's login check: the "status" member of its answer ("OK" when accepted).
   std::string Login(const std::string& device, const std::string& otp) const;
-  // The request log the server wrote to its standard error so far.
   std::string RequestLog() const { return ReadFile(folder_ / "requests.log").value_or(""); }
 
  private:
@@ -79,9 +72,8 @@ class DevServerProcess {
   int port_ = 0;
 };
 
-// Starting and stopping the server program, a program of the build machine: a POSIX test forks
-// it; a Windows test under Wine starts it as a native program and hands it native paths.
-// A new empty folder for one server, and a path in it as the server program names it.
+// The server is a program of the build machine: a POSIX test forks it; a Windows test under
+// Wine starts it as a native program. A new folder for one server, and a path as it names it.
 fs::path MakeServerFolder();
 std::string ServerPath(const fs::path& path);
 // Starts the server with `arguments`, its standard error going to `errorLog`; waits at most
@@ -99,7 +91,7 @@ inline constexpr char kPassword[] = "sentrel";
 
 class WorkflowTest : public testing::Test {
  protected:
-  // Runs the four initialisers with this test's server and the given enrolment status.
+  // Runs the four initialisers with this test's server.
   void Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const;
   // A complete mass enrolment that must succeed; returns the back end's login OTP.
   std::string EnrolOrFail();
