@@ -22,14 +22,11 @@ bool RunNative(const std::string& script, bool wait = true) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return false;
-  }
-  if (wait) ::WaitForSingleObject(process.hProcess, 10000);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  return true;
+  const bool started = ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &process);
+  if (started && wait) ::WaitForSingleObject(process.hProcess, 10000);
+  if (started) ::CloseHandle(process.hThread), ::CloseHandle(process.hProcess);
+  return started;
 }
 
 std::string FirstLineOf(const fs::path& file) {

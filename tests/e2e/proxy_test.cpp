@@ -30,13 +30,6 @@ namespace {
 constexpr int MSG_NOSIGNAL = 0;
 int poll(pollfd* fds, unsigned long count, int millis) { return ::WSAPoll(fds, count, millis); }
 int close(int fd) { return ::closesocket(static_cast<SOCKET>(fd)); }
-struct WinsockUser {
-  WinsockUser() {
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);
-  }
-  ~WinsockUser() { ::WSACleanup(); }
-};
 #endif
 
 constexpr int kPollMillis = 100, kIdleLimitMillis = 10000;  // silent this long: dropped
@@ -76,7 +69,8 @@ class LoopbackProxy {
  public:
   LoopbackProxy() {
 #ifdef _WIN32
-    static WinsockUser winsock;
+    static const int winsock = [] { WSADATA data; return ::WSAStartup(MAKEWORD(2, 2), &data); }();
+    (void)winsock;
 #endif
     listener_ = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address = Loopback(0);
@@ -120,7 +114,7 @@ class LoopbackProxy {
     }
     const std::string line = head.substr(0, head.find("\r\n"));
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      const std::lock_guard<std::mutex> lock(mutex_);
       requestLines_.push_back(line);
     }
     // "CONNECT 127.0.0.1:1234 HTTP/1.1" or "PUT http://127.0.0.1:1234/path HTTP/1.1".
