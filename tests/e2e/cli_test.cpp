@@ -1,7 +1,9 @@
-// qmtsr as a user runs it: enrol, print OTPs the server accepts, and name failures.
+// qmtsr as a user runs it: enrol, print OTPs the server accepts, name failures, survive kills.
+// The secrets reach it through files and standard input, or its command line.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,117 +16,131 @@ namespace qmt_e2e {
 namespace {
 
 using testing::HasSubstr;
-using testing::MatchesRegex;
+using Args = std::vector<std::string>;
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs qmtsr with the arguments, stdin from /dev/null, in the test's working directory.
-ProgramRun RunQmtsr(const std::vector<std::string>& args) {
-  const std::string outPath = "qmtsr.out";
-  const std::string errPath = "qmtsr.err";
+// Starts qmtsr with standard input from `input`, its output in qmtsr.out and qmtsr.err.
+pid_t StartQmtsr(const Args& args, const char* input = "/dev/null") {
   const pid_t pid = ::fork();
   if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(in, STDIN_FILENO);
-    ::dup2(out, STDOUT_FILENO);
-    ::dup2(err, STDERR_FILENO);
+    ::dup2(::open(input, O_RDONLY), STDIN_FILENO);
+    ::dup2(::open("qmtsr.out", O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    ::dup2(::open("qmtsr.err", O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
     std::vector<char*> argv{const_cast<char*>(QMTSR_CLI_PATH)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     ::execv(QMTSR_CLI_PATH, argv.data());
     ::_exit(127);
   }
-  ProgramRun run;
+  return pid;
+}
+
+int ExitCode(pid_t pid) {
   int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    run.exitCode = WEXITSTATUS(status);
-  }
-  run.out = ReadFile(outPath).value_or("");
-  run.err = ReadFile(errPath).value_or("");
-  return run;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct ProgramRun {
+  int exitCode;
+  std::string out, err;
+};
+
+ProgramRun RunQmtsr(const Args& args, const char* input = "/dev/null") {
+  const int code = ExitCode(StartQmtsr(args, input));
+  return {code, ReadFile("qmtsr.out").value_or(""), ReadFile("qmtsr.err").value_or("")};
 }
 
 class QmtsrTest : public WorkflowTest {
  protected:
-  std::vector<std::string> Common(const std::string& serviceUrl) const {
-    return {"--service-url", serviceUrl, "--device-serial", "CLI-DEV",
-            "--unique-key",  "CLI-KEY",  "--pin",           kPin};
-  }
-  std::vector<std::string> Enroll() const {
-    std::vector<std::string> args{"enroll"};
-    for (const std::string& a : Common(server_.url())) args.push_back(a);
+  Args With(Args args, const std::string& serviceUrl = "") const {
     for (const std::string& a :
-         {std::string("--code-otp-url"), server_.massEnrolmentUrl(), std::string("--check-url"),
-          server_.checkEnrolmentUrl(), std::string("--user"), std::string(kUser),
-          std::string("--password"), std::string(kPassword), std::string("--message"),
-          std::string(kMessage), std::string("--rrdi"), std::string("RRDI42")}) {
+         Args{"--service-url", serviceUrl.empty() ? server_.url() : serviceUrl, "--device-serial",
+          "DEV-0001", "--unique-key", kUniqueKey, "--macid", "mac-1", "--host-version", "9.1"}) {
       args.push_back(a);
     }
     return args;
   }
-  std::vector<std::string> Otp(const std::string& serviceUrl) const {
-    std::vector<std::string> args{"otp"};
-    for (const std::string& a : Common(serviceUrl)) args.push_back(a);
-    return args;
+  Args Enroll() const {
+    return With({"enroll", "--pin", kPin, "--code-otp-url", server_.massEnrolmentUrl(),
+                 "--check-url", server_.checkEnrolmentUrl(), "--user", kUser, "--password",
+                 kPassword, "--message", kMessage, "--rrdi", "RRDI42"});
   }
 };
 
-TEST_F(QmtsrTest, EnrolsAndPrintsOtpsTheServerAccepts) {
+TEST_F(QmtsrTest, NamesTheFailingResultAndExitsNonZero) {
   const ProgramRun enrol = RunQmtsr(Enroll());
   ASSERT_EQ(enrol.exitCode, 0) << enrol.err << server_.RequestLog();
   EXPECT_EQ(enrol.out, "enrolment confirmed (result 1000)\n");
   EXPECT_EQ(ReadFile(drive_.pinFile()), kPin);
-  const std::string login = LastLogged(EnrollmentLog(), "Login OTP: ");
-
-  for (int round = 0; round < 2; ++round) {
-    const ProgramRun otp = RunQmtsr(Otp(server_.url()));
-    ASSERT_EQ(otp.exitCode, 0) << otp.err;
-    EXPECT_THAT(otp.out, MatchesRegex("[0-9a-z]{8}\n"));
-    EXPECT_EQ(server_.Login(login, otp.out.substr(0, 8)), "OK");
-  }
-}
-
-TEST_F(QmtsrTest, NamesTheFailingResultAndExitsNonZero) {
-  ASSERT_EQ(RunQmtsr(Enroll()).exitCode, 0);
-  const ProgramRun down = RunQmtsr(Otp("http://127.0.0.1:1"));
+  const ProgramRun down = RunQmtsr(With({"otp", "--pin", kPin}, "http://127.0.0.1:1"));
   EXPECT_EQ(down.exitCode, 1);
   EXPECT_EQ(down.out, "");
-  EXPECT_THAT(down.err,
-              HasSubstr("no OTP, result 1: no usable reply from the authentication service"));
-
+  EXPECT_THAT(down.err, HasSubstr("no OTP, result 1: no usable reply from the authentication"));
   server_.ArmFault(
       R"({"kind":"http_status","value":503,"target":"backend","path":"enrollmentinit"})");
   const ProgramRun refused = RunQmtsr(Enroll());
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_THAT(refused.err,
-              HasSubstr("enrolment failed with result 503: the enrolment back end answered HTTP "
-                        "503"));
+  EXPECT_THAT(refused.err, HasSubstr("enrolment failed with result 503: the enrolment back end"));
 }
 
 TEST_F(QmtsrTest, RejectsBadCommandLines) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{},
-                                               {"launch"},
-                                               {"otp", "--bogus"},
-                                               {"otp", "--timeout", "soon"},
-                                               {"otp", "--check-url", "x"},
-                                               {"enroll", "--service-url", "http://x"}}) {
-    const ProgramRun run = RunQmtsr(args);
-    EXPECT_EQ(run.exitCode, 2) << testing::PrintToString(args);
-    EXPECT_THAT(run.err, HasSubstr("qmtsr: ")) << testing::PrintToString(args);
+  const struct {
+    Args args;
+    int exitCode;
+    const char* said;
+  } cases[] = {{{}, 2, "qmtsr: "},
+               {{"launch"}, 2, "qmtsr: "},
+               {{"otp", "--bogus"}, 2, "qmtsr: "},
+               {{"otp", "--timeout", "soon"}, 2, "qmtsr: "},
+               {{"otp", "--check-url", "x"}, 2, "qmtsr: "},
+               {{"enroll", "--service-url", "http://x"}, 2, "qmtsr: "},
+               {With({"otp"}), 1, "no PIN given"}};
+  for (const auto& c : cases) {
+    const ProgramRun run = RunQmtsr(c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << testing::PrintToString(c.args);
+    EXPECT_THAT(run.err, HasSubstr(c.said)) << testing::PrintToString(c.args);
   }
-  const ProgramRun noPin = RunQmtsr(
-      {"otp", "--service-url", server_.url(), "--device-serial", "D", "--unique-key", "K"});
-  EXPECT_EQ(noPin.exitCode, 1);
-  EXPECT_THAT(noPin.err, HasSubstr("no PIN given"));
-  const ProgramRun help = RunQmtsr({"enroll", "--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_THAT(help.out, HasSubstr("--code-otp-url"));
+  EXPECT_THAT(RunQmtsr({"enroll", "--help"}).out, HasSubstr("--code-otp-url"));
+}
+
+TEST_F(QmtsrTest, EnrolsAndKillsDuringOtpRunsNeverDamageTheSeedNorLeaveDebris) {
+  WriteFile("pin.txt", std::string(kPin) + "\n");
+  WriteFile("password.txt", kPassword);
+  WriteFile("message.json", kMessage);
+  const ProgramRun enrol = RunQmtsr(
+      With({"enroll", "--code-otp-url", server_.massEnrolmentUrl(), "--check-url",
+            server_.checkEnrolmentUrl(), "--user", kUser, "--password-file", "password.txt",
+            "--message-file", "-", "--pin-file", "pin.txt"}),
+      "message.json");
+  ASSERT_EQ(enrol.exitCode, 0) << enrol.err << server_.RequestLog();
+  EXPECT_EQ(std::filesystem::status(drive_.seedFile()).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const std::string login = LastLogged(EnrollmentLog(), "Login OTP: ");
+
+  const Args otp = With({"otp", "--pin-file", "-"});
+  pid_t run = 0;
+  for (int kill = 0; kill < 30; ++kill) {
+    run = StartQmtsr(otp, "pin.txt");
+    ::usleep(static_cast<useconds_t>((kill * 7919) % 40000));  // spread over a whole run
+    ::kill(run, SIGKILL);
+    ExitCode(run);
+    const std::string seed = ReadFile(drive_.seedFile()).value_or("");
+    ASSERT_EQ(seed.rfind("0.2.7&&", 0), 0u) << "after kill " << kill << ": '" << seed << "'";
+  }
+  // What a kill between writing and renaming leaves; its process has ended.
+  WriteFile(drive_.gen() / ("seed.data.tmp-" + std::to_string(run) + "-1"), "a copy of the seed");
+  ::setenv("QMT_LOG_SECRETS", "0", 1);  // the clean run keeps its secrets out of the log
+  const ProgramRun clean = RunQmtsr(otp, "pin.txt");
+  ::unsetenv("QMT_LOG_SECRETS");
+  ASSERT_EQ(clean.exitCode, 0) << server_.RequestLog();
+  EXPECT_THAT(clean.out, testing::MatchesRegex("[0-9a-z]{8}\n"));
+  EXPECT_EQ(server_.Login(login, clean.out.substr(0, 8)), "OK");
+  EXPECT_NE(server_.Login(login, clean.out.substr(0, 8)), "OK") << "an OTP is good once";
+  for (const char* line : {"Toolvex Pin to get OTP: ", "OTP value: ", "New seed value from "}) {
+    EXPECT_THAT(LastLogged(AuthenticationLog(), line), testing::EndsWith("XXXX")) << line;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(drive_.gen())) {
+    EXPECT_THAT(entry.path().filename().string(), testing::Not(HasSubstr(".tmp-")));
+  }
 }
 
 }  // namespace

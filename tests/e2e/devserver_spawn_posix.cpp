@@ -10,27 +10,21 @@
 #include <stdexcept>
 #include <thread>
 
-#include "devserver_spawn.h"
+#include "workflow_fixture.h"
 
 namespace qmt_e2e {
 
-namespace fs = std::filesystem;
 
 namespace {
 
-// Reads the first line the child writes on the pipe, waiting at most `millis`.
+// Reads the first line the child writes on the pipe, waiting at most `millis` for each part.
 std::string FirstLine(int fd, int millis) {
   std::string line;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
-  while (line.find('\n') == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd readable{fd, POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) break;
-    char buffer[64];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    line.append(buffer, static_cast<std::size_t>(n));
+  char buffer[64];
+  pollfd readable{fd, POLLIN, 0};
+  for (ssize_t n = 1; n > 0 && line.find('\n') == std::string::npos;) {
+    n = ::poll(&readable, 1, millis) > 0 ? ::read(fd, buffer, sizeof buffer) : 0;
+    if (n > 0) line.append(buffer, static_cast<std::size_t>(n));
   }
   return line.substr(0, line.find('\n'));
 }
@@ -75,16 +69,12 @@ long StartServer(const std::vector<std::string>& arguments, const fs::path& erro
 void StopServer(long pid) {
   if (pid <= 0) return;
   ::kill(static_cast<pid_t>(pid), SIGTERM);
-  int status = 0;
-  bool ended = false;
-  for (int waited = 0; waited < 500 && !ended; ++waited) {
-    ended = ::waitpid(static_cast<pid_t>(pid), &status, WNOHANG) == pid;
-    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int waited = 0; waited < 500; ++waited) {
+    if (::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (!ended) {
-    ::kill(static_cast<pid_t>(pid), SIGKILL);
-    ::waitpid(static_cast<pid_t>(pid), &status, 0);
-  }
+  ::kill(static_cast<pid_t>(pid), SIGKILL);
+  ::waitpid(static_cast<pid_t>(pid), nullptr, 0);
 }
 
 }  // namespace qmt_e2e

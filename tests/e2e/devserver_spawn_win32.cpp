@@ -9,28 +9,24 @@
 #include <stdexcept>
 #include <thread>
 
-#include "devserver_spawn.h"
+#include "workflow_fixture.h"
 
 namespace qmt_e2e {
 
-namespace fs = std::filesystem;
 
 namespace {
 
-// Runs a native command line through the native shell and waits for it (at most 10 s).
-bool RunNative(const std::string& script) {
+// Runs a native command line through the native shell; waits for it (at most 10 s) or not.
+bool RunNative(const std::string& script, bool wait = true) {
   std::string commandLine = "Z:\\bin\\sh -c \"" + script + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return false;
-  }
-  ::WaitForSingleObject(process.hProcess, 10000);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  return true;
+  const bool started = ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &process);
+  if (started && wait) ::WaitForSingleObject(process.hProcess, 10000);
+  if (started) ::CloseHandle(process.hThread), ::CloseHandle(process.hProcess);
+  return started;
 }
 
 std::string FirstLineOf(const fs::path& file) {
@@ -69,16 +65,7 @@ long StartServer(const std::vector<std::string>& arguments, const fs::path& erro
       "echo $$ >" + ServerPath(folder / "pid") + "; exec timeout 600 " + SENTREL_DEVSERVER_PATH;
   for (const std::string& argument : arguments) script += " '" + argument + "'";
   script += " >" + ServerPath(folder / "stdout") + " 2>" + ServerPath(errorLog);
-  std::string commandLine = "Z:\\bin\\sh -c \"" + script + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return -1;
-  }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  if (!RunNative(script, false)) return -1;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   std::string pid;
   while (std::chrono::steady_clock::now() < deadline &&

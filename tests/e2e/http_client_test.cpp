@@ -1,186 +1,156 @@
 // The wrapper's two HTTP paths against a loopback server: what goes on the wire, what comes
-// back, and what a failed transfer leaves behind.
+// back, and what a failed transfer leaves behind. Proxies are covered by proxy_test.cpp.
 #include <gtest/gtest.h>
+#include <httplib.h>
 
-#include <ostream>
+#include <chrono>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "QmtSR.h"
-#include "loopback_proxy.h"
-#include "recording_server.h"
 #include "sdk/SRSdk.h"
 #include "wrapper/ProcessState.h"
 #include "wrapper/http_transport.h"
+#include "wrapper/runtime_settings.h"
 
 namespace {
 
-using qmt_e2e::LoopbackProxy;
-using qmt_e2e::RecordingServer;
+namespace detail = SRCppWrap::detail;
 
-// A port on which nothing listens: a server that was started and stopped again.
-std::string DeadUrl() {
-  std::string url;
-  {
-    RecordingServer server(200, "");
-    url = server.url("/gone");
+// A one-route server on 127.0.0.1: it answers every GET and PUT with a set status and body,
+// `delayMillis` late, and remembers the last request.
+class RecordingServer {
+ public:
+  RecordingServer(int status, const std::string& body, int delayMillis = 0) {
+    const auto handler = [=](const httplib::Request& request, httplib::Response& response) {
+      {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        last_ = request;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(delayMillis));
+      response.status = status;
+      response.set_content(body, "application/json");
+    };
+    server_.Get(".*", handler);
+    server_.Put(".*", handler);
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() only reaches a server whose accept loop runs; wait for it (a few milliseconds).
+    for (int waited = 0; !server_.is_running() && waited < 5000; ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
-  return url;
-}
+  ~RecordingServer() {
+    server_.stop();
+    thread_.join();
+  }
+  std::string url(const std::string& path = "/") const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  httplib::Request last() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return last_;
+  }
+
+ private:
+  int port_ = 0;
+  mutable std::mutex mutex_;
+  httplib::Request last_;
+  httplib::Server server_;
+  std::thread thread_;
+};
 
 SRContext* FreshContext() {
-  SRContext* context = SRInit(0, "serial", "key", SRCppWrap::detail::SdkTransport, nullptr);
-  SRCppWrap::detail::AdoptContext(context);  // released when the library unloads
+  SRContext* context = SRInit(0, "serial", "key", detail::SdkTransport, nullptr);
+  detail::AdoptContext(context);  // released when the library unloads
   return context;
 }
 
-struct PutCase {
-  int status;
-  std::string body;
-};
-
-void PrintTo(const PutCase& c, std::ostream* os) {
-  *os << "HTTP " << c.status;
-}
-
-class MakeCURLRequestTest : public testing::TestWithParam<PutCase> {};
-
-TEST_P(MakeCURLRequestTest, PutsJsonWithBasicCredentialsAndReturnsStatusAndBody) {
-  RecordingServer server(GetParam().status, GetParam().body);
-  SRCppWrap::QmtSR qmt;
-  std::string reply = "stale";
-  const long status = qmt.MakeCURLRequest(server.url("/api/enrollmentinit"), R"({"a":"b"})",
-                                          "alice", "s3cret", reply);
-  EXPECT_EQ(status, GetParam().status);
-  EXPECT_EQ(reply, GetParam().body);
-  const auto seen = server.last();
-  EXPECT_EQ(seen.method, "PUT");
-  EXPECT_EQ(seen.target, "/api/enrollmentinit");
-  EXPECT_EQ(seen.contentType, "application/json");
-  EXPECT_EQ(seen.authorization, "Basic YWxpY2U6czNjcmV0");  // alice:s3cret
-  EXPECT_EQ(seen.body, R"({"a":"b"})");
-}
-
-INSTANTIATE_TEST_SUITE_P(Statuses, MakeCURLRequestTest,
-                         testing::Values(PutCase{200, R"({"status":"OK"})"},
-                                         PutCase{404, "not here"}, PutCase{500, ""}));
-
-TEST(MakeCURLRequest, ThreeArgumentOverloadSendsNoCredentials) {
-  RecordingServer server(200, "{}");
-  SRCppWrap::QmtSR qmt;
-  std::string reply;
-  EXPECT_EQ(qmt.MakeCURLRequest(server.url("/x"), "", reply), 200);
-  EXPECT_EQ(server.last().authorization, "");
-  EXPECT_EQ(server.last().method, "PUT");
-}
-
-TEST(MakeCURLRequest, ReplyIsCutAtItsFirstZeroByte) {
-  RecordingServer server(200, std::string("ab\0cd", 5));
-  SRCppWrap::QmtSR qmt;
-  std::string reply;
-  EXPECT_EQ(qmt.MakeCURLRequest(server.url(), "{}", "u", "p", reply), 200);
-  EXPECT_EQ(reply, "ab");
-}
-
-TEST(MakeCURLRequest, FailedTransferReturnsZeroAndLeavesTheReply) {
-  SRCppWrap::QmtSR qmt;
-  std::string reply = "previous reply";
-  testing::internal::CaptureStderr();
-  const long status = qmt.MakeCURLRequest(DeadUrl(), "{}", "u", "p", reply);
-  const std::string diagnostics = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(reply, "previous reply");
-  EXPECT_NE(diagnostics.find("curl_easy_perform() failed: "), std::string::npos) << diagnostics;
-}
-
-TEST(MakeCURLRequest, GoesThroughTheObjectsProxyAndPublishesIt) {
-  RecordingServer server(200, R"({"status":"OK"})");
-  LoopbackProxy proxy;
-  SRCppWrap::QmtSR qmt;
-  qmt.Sethttp_address("127.0.0.1");
-  qmt.Sethttp_port(proxy.port());
-  std::string reply;
-  EXPECT_EQ(qmt.MakeCURLRequest(server.url("/check"), "{}", "u", "p", reply), 200);
-  EXPECT_EQ(reply, R"({"status":"OK"})");
-  ASSERT_EQ(proxy.requestLines().size(), 1u);
-  EXPECT_EQ(proxy.requestLines()[0], "PUT " + server.url("/check") + " HTTP/1.1");
-  EXPECT_EQ(SRCppWrap::detail::Process().proxyAddress, "127.0.0.1");
-  EXPECT_EQ(SRCppWrap::detail::Process().proxyPort, proxy.port());
-
-  // Back to no proxy: the next request goes straight to the server.
-  qmt.Sethttp_address("");
-  qmt.Sethttp_port(0);
-  EXPECT_EQ(qmt.MakeCURLRequest(server.url("/check"), "{}", "u", "p", reply), 200);
-  EXPECT_EQ(proxy.requestLines().size(), 1u);
-}
-
-class SdkTransportTest : public testing::Test {
- protected:
-  void SetUp() override {
-    SRCppWrap::detail::Process().proxyAddress.clear();
-    SRCppWrap::detail::Process().proxyPort = 0;
-    context_ = FreshContext();
+TEST(MakeCURLRequest, PutsJsonWithOrWithoutCredentialsAndReturnsStatusAndBody) {
+  const struct {
+    int status;
+    std::string body, reply;
+    bool credentials;
+  } cases[] = {{200, R"({"status":"OK"})", R"({"status":"OK"})", true},
+               {404, "not here", "not here", true},
+               {500, "", "", true},
+               {200, std::string("ab\0cd", 5), "ab", true},  // cut at the first zero byte
+               {200, "{}", "{}", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    RecordingServer server(c.status, c.body);
+    SRCppWrap::QmtSR qmt;
+    std::string reply = "stale";
+    const std::string url = server.url("/api/enrollmentinit");
+    EXPECT_EQ(c.credentials ? qmt.MakeCURLRequest(url, R"({"a":"b"})", "alice", "s3cret", reply)
+                            : qmt.MakeCURLRequest(url, R"({"a":"b"})", reply),
+              c.status);
+    EXPECT_EQ(reply, c.reply);
+    const auto seen = server.last();
+    EXPECT_EQ(seen.method, "PUT");
+    EXPECT_EQ(seen.target, "/api/enrollmentinit");
+    EXPECT_EQ(seen.get_header_value("Content-Type"), "application/json");
+    EXPECT_EQ(seen.get_header_value("Authorization"),
+              c.credentials ? "Basic YWxpY2U6czNjcmV0" : "");  // alice:s3cret
+    EXPECT_EQ(seen.body, R"({"a":"b"})");
   }
-  void TearDown() override {
-    SRCppWrap::detail::Process().proxyAddress.clear();
-    SRCppWrap::detail::Process().proxyPort = 0;
+}
+
+TEST(SdkTransport, GetsTheUrlAndHandsAnyBodyToTheCurrentContext) {
+  detail::Process().proxyAddress.clear();
+  detail::Process().proxyPort = 0;
+  SRContext* context = FreshContext();
+  const struct {
+    int status;
+    std::string body;
+    int delayMillis;  // beyond the SDK's timeout of 1 ms, which the transport ignores
+  } cases[] = {{200, "<r><err>OK</err></r>", 0}, {503, "busy", 0}, {200, "", 0}, {200, "late", 300}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    RecordingServer server(c.status, c.body, c.delayMillis);
+    SRWsResponseSet(context, "left from an earlier exchange");
+    const std::string url = server.url("/srws/MAC?action=ActionSetup&mode=otp");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(detail::SdkTransport(url.c_str(), 1, nullptr), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.body.empty() ? "" : "\n" + c.body);
+    ASSERT_NE(context->response_body, nullptr);
+    EXPECT_EQ(std::string(context->response_body), c.body);
+    const auto seen = server.last();
+    EXPECT_EQ(seen.method, "GET");
+    EXPECT_EQ(seen.target, "/srws/MAC?action=ActionSetup&mode=otp");
+    EXPECT_EQ(seen.get_header_value("User-Agent"), "libcurl-agent/1.0");
   }
-  SRContext* context_ = nullptr;
-};
-
-TEST_F(SdkTransportTest, GetsTheUrlAndHandsTheBodyToTheCurrentContext) {
-  RecordingServer server(200, "<r><err>OK</err></r>");
-  const std::string url = server.url("/srws/MAC?action=ActionSetup&mode=otp");
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(SRCppWrap::detail::SdkTransport(url.c_str(), 10000, nullptr), 0);
-  const std::string echoed = testing::internal::GetCapturedStdout();
-  ASSERT_NE(context_->response_body, nullptr);
-  EXPECT_STREQ(context_->response_body, "<r><err>OK</err></r>");
-  EXPECT_EQ(echoed, "\n<r><err>OK</err></r>");
-  const auto seen = server.last();
-  EXPECT_EQ(seen.method, "GET");
-  EXPECT_EQ(seen.target, "/srws/MAC?action=ActionSetup&mode=otp");
-  EXPECT_EQ(seen.userAgent, "libcurl-agent/1.0");
 }
 
-TEST_F(SdkTransportTest, HandsOverBodiesOfErrorStatusesToo) {
-  RecordingServer server(503, "busy");
-  EXPECT_EQ(SRCppWrap::detail::SdkTransport(server.url().c_str(), 10000, nullptr), 0);
-  EXPECT_STREQ(context_->response_body, "busy");
-}
-
-TEST_F(SdkTransportTest, HandsAnEmptyBodyOverAsAnEmptyText) {
-  RecordingServer server(200, "");
-  SRWsResponseSet(context_, "left from an earlier exchange");
-  EXPECT_EQ(SRCppWrap::detail::SdkTransport(server.url().c_str(), 10000, nullptr), 0);
-  ASSERT_NE(context_->response_body, nullptr);
-  EXPECT_STREQ(context_->response_body, "");
-}
-
-TEST_F(SdkTransportTest, FailedTransferStillHandsOverAnEmptyTextAndReturnsZero) {
-  SRWsResponseSet(context_, "left from an earlier exchange");
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(SRCppWrap::detail::SdkTransport(DeadUrl().c_str(), 10000, nullptr), 0);
-  const std::string diagnostics = testing::internal::GetCapturedStderr();
-  ASSERT_NE(context_->response_body, nullptr);
-  EXPECT_STREQ(context_->response_body, "");
-  EXPECT_NE(diagnostics.find("curl_easy_perform() failed: "), std::string::npos) << diagnostics;
-}
-
-TEST_F(SdkTransportTest, IgnoresTheSdkTimeout) {
-  RecordingServer server(200, "late", 300);
-  EXPECT_EQ(SRCppWrap::detail::SdkTransport(server.url().c_str(), 1, nullptr), 0);
-  EXPECT_STREQ(context_->response_body, "late");
-}
-
-TEST_F(SdkTransportTest, TunnelsThroughTheProcessWideProxy) {
-  RecordingServer server(200, "via proxy");
-  LoopbackProxy proxy;
-  SRCppWrap::detail::Process().proxyAddress = "127.0.0.1";
-  SRCppWrap::detail::Process().proxyPort = proxy.port();
-  EXPECT_EQ(SRCppWrap::detail::SdkTransport(server.url("/srws/MAC").c_str(), 10000, nullptr), 0);
-  EXPECT_STREQ(context_->response_body, "via proxy");
-  ASSERT_EQ(proxy.requestLines().size(), 1u);
-  EXPECT_EQ(proxy.requestLines()[0].rfind("CONNECT 127.0.0.1:", 0), 0u) << proxy.requestLines()[0];
+// A port nobody listens on, a peer that stalls past the bound and one whose reply is too
+// long: both paths report a failed transfer and hand over nothing.
+TEST(TransferBounds, ADeadPeerOrAnOversizedReplyEndsAsAFailedTransfer) {
+  const detail::RuntimeSettings saved = detail::Settings();
+  detail::Settings().stallSeconds = 1;
+  detail::Settings().backendReplyLimit = detail::Settings().serviceReplyLimit = 4096;
+  RecordingServer silent(200, "late", 4000);
+  RecordingServer huge(200, std::string(4097, 'x'));
+  std::string dead;
+  {
+    RecordingServer gone(200, "");
+    dead = gone.url("/gone");
+  }
+  SRContext* context = FreshContext();
+  SRCppWrap::QmtSR qmt;
+  for (const std::string& url : {dead, silent.url(), huge.url()}) {
+    SCOPED_TRACE(url);
+    std::string reply = "untouched";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(qmt.MakeCURLRequest(url, "{}", "u", "p", reply), 0);
+    EXPECT_EQ(reply, "untouched");
+    SRWsResponseSet(context, "left from an earlier exchange");
+    EXPECT_EQ(detail::SdkTransport(url.c_str(), 10000, nullptr), 0);
+    EXPECT_TRUE(context->response_body == nullptr || *context->response_body == '\0');
+    const std::string diagnostics = testing::internal::GetCapturedStderr();
+    EXPECT_NE(diagnostics.find("curl_easy_perform() failed: "), std::string::npos) << diagnostics;
+  }
+  detail::Settings() = saved;
 }
 
 }  // namespace

@@ -1,32 +1,159 @@
 #include "workflow_fixture.h"
 
 #include <fcntl.h>
+#include <httplib.h>
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
-#include <chrono>
 #include <cstdio>
-
-#include <utility>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
 
 #include "support/log_entries.h"
 #include "support/test_os.h"
+#include "wrapper/json_reply.h"
 
 namespace qmt_e2e {
 
-void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const {
-  Configure(qmt, enrollmentStatus, server_.url(), server_.checkEnrolmentUrl());
+namespace {
+
+constexpr const char* kHostFolders[] = {"APP/qmt/GEN", "APP/qmt/BIN", "APP/qmt/log", "log"};
+
+#ifdef _WIN32
+// The host's folders on the real C: drive are emptied by every test: never outside Wine.
+void RequireScratchDrive() {
+  const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  if (ntdll == nullptr || ::GetProcAddress(ntdll, "wine_get_version") == nullptr) {
+    throw std::runtime_error("the end-to-end tests replace C:\\APP: they run under Wine only");
+  }
+}
+#endif
+
+// The wrapper reads the seed file up to its first white space, and the seed carries service
+// names and message texts as the service sends them: keep them to single words.
+constexpr char kSettings[] = R"({
+  "services": [
+    {"id": 1, "name": "Toolvex_login", "icon": "toolvex", "secure": "1", "connected": 1},
+    {"id": 2, "name": "Workshop_portal", "icon": "portal", "secure": "1", "connected": 1,
+     "url": "http://127.0.0.1/portal"}
+  ],
+  "messages": [
+    {"id": 1, "title": "Welcome", "content": "Enrolled_with_the_development_service", "ack": 0}
+  ]
+})";
+
+}  // namespace
+
+DriveRoot::DriveRoot() : root_(qmt_test::MakeTempFolder("qmt-e2e-")) {
+#ifdef _WIN32
+  RequireScratchDrive();
+  driveC_ = "C:/";
+  std::error_code ignored;
+  fs::remove_all(driveC_ / "APP", ignored);
+  fs::remove_all(driveC_ / "log", ignored);
+#else
+  driveC_ = root_ / "C";
+#endif
+  for (const char* folder : kHostFolders) fs::create_directories(driveC_ / folder);
+  if (const char* value = std::getenv("QMT_DRIVE_ROOT")) previousDriveRoot_ = value;
+  qmt_test::SetEnv("QMT_DRIVE_ROOT", root_.string());
+  previousDirectory_ = fs::current_path();
+  MoveTo("APP/qmt/BIN");
 }
 
-void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus,
-                             const std::string& serviceUrl, const std::string& checkUrl) const {
+void DriveRoot::MoveTo(const std::string& folder) {
+  work_ = driveC_ / folder;
+  fs::create_directories(work_);
+  for (const char* logs : {"../log", "../../../log"}) {
+    fs::create_directories((work_ / logs).lexically_normal());
+  }
+  fs::current_path(work_);
+}
+
+DriveRoot::~DriveRoot() {
+  std::error_code ignored;
+  fs::current_path(previousDirectory_, ignored);
+  if (previousDriveRoot_) {
+    qmt_test::SetEnv("QMT_DRIVE_ROOT", *previousDriveRoot_);
+  } else {
+    qmt_test::UnsetEnv("QMT_DRIVE_ROOT");
+  }
+  fs::remove_all(root_, ignored);
+#ifdef _WIN32
+  fs::remove_all(driveC_ / "APP", ignored);
+  fs::remove_all(driveC_ / "log", ignored);
+#endif
+}
+
+void DriveRoot::WritePin(const std::string& pin) const { WriteFile(pinFile(), pin); }
+
+std::optional<std::string> ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+DevServerProcess::DevServerProcess() : folder_(MakeServerFolder()) {
+  WriteFile(folder_ / "settings.json", kSettings);
+  std::string line;
+  pid_ = StartServer({"--port", "0", "--db", ServerPath(folder_ / "sentrel.db"), "--config",
+                      ServerPath(folder_ / "settings.json")},
+                     folder_ / "requests.log", folder_, line);
+  port_ = std::atoi(line.c_str());
+  if (port_ <= 0) {
+    const std::string log = RequestLog();
+    Stop();
+    throw std::runtime_error("sentrel-devserver did not start: " + log);
+  }
+}
+
+DevServerProcess::~DevServerProcess() { Stop(); }
+
+void DevServerProcess::Stop() {
+  StopServer(pid_);
+  pid_ = -1;
+  std::error_code ignored;
+  fs::remove_all(folder_, ignored);
+}
+
+void DevServerProcess::ArmFault(const std::string& faultJson) const {
+  // The server writes its control token beside the database at start.
+  std::string token = ReadFile(folder_ / "sentrel.db.control-token").value_or("");
+  token = token.substr(0, token.find('\n'));
+  httplib::Client client("127.0.0.1", port_);
+  const auto answer = client.Put("/control/faults", {{"Authorization", "Bearer " + token}},
+                                 faultJson, "application/json");
+  if (!answer || answer->status != 200) throw std::runtime_error("fault not armed: " + faultJson);
+}
+
+std::string DevServerProcess::Login(const std::string& device, const std::string& otp) const {
+  httplib::Client client("127.0.0.1", port_);
+  const std::string body = R"({"device":")" + device + R"(","otp":")" + otp + R"("})";
+  const auto answer = client.Put("/login", body, "application/json");
+  return answer ? SRCppWrap::detail::JsonStringMember(answer->body, "status") : "";
+}
+
+void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const {
   qmt.QmtSRInitialize(kUniqueKey, seedPath_, "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1",
-                      serviceUrl, "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
+                      server_.url(), "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
                       enrollmentStatus);
-  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), checkUrl, "", "", "");
+  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "",
+                               "");
   qmt.InitQMTParameters("BIOS-77");
   qmt.InitializeProxyParameters("", "", "", 0, "");
 }
@@ -36,11 +163,10 @@ std::string WorkflowTest::EnrolOrFail() {
   SRCppWrap::QmtSR qmt;
   Configure(qmt, 0);
   bool reached = false;
-  int result = 0;
-  {
-    QuietStdout quiet;
-    result = qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
-  }
+  const int result = [&] {
+    const QuietStdout quiet;
+    return qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
+  }();
   EXPECT_EQ(result, 1000) << server_.RequestLog();
   return LastLogged(EnrollmentLog(), "Login OTP: ");
 }
@@ -51,7 +177,7 @@ constexpr char kNullDevice[] = "NUL";
 constexpr char kNullDevice[] = "/dev/null";
 #endif
 
-QuietStdout::QuietStdout() : saved_(::dup(::fileno(stdout))) {
+QuietStdout::QuietStdout() : saved(::dup(::fileno(stdout))) {
   std::fflush(stdout);
   const int devNull = ::open(kNullDevice, O_WRONLY);
   ::dup2(devNull, ::fileno(stdout));
@@ -60,8 +186,8 @@ QuietStdout::QuietStdout() : saved_(::dup(::fileno(stdout))) {
 
 QuietStdout::~QuietStdout() {
   std::fflush(stdout);
-  ::dup2(saved_, ::fileno(stdout));
-  ::close(saved_);
+  ::dup2(saved, ::fileno(stdout));
+  ::close(saved);
 }
 
 std::string LastLogged(const std::string& log, const std::string& prefix) {
@@ -83,14 +209,6 @@ int CountLogged(const std::string& log, const std::string& message) {
     count += header != 0 && log.compare(at + header, message.size(), message) == 0 ? 1 : 0;
   }
   return count;
-}
-
-std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path) {
-  return std::filesystem::last_write_time(path);
-}
-
-void AgeFile(const std::filesystem::path& path) {
-  std::filesystem::last_write_time(path, ModificationTime(path) - std::chrono::hours(1));
 }
 
 std::string Normalised(const std::string& log, const std::string& serverUrl) {

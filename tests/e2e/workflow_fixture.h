@@ -6,13 +6,82 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "QmtSR.h"
-#include "devserver_process.h"
-#include "drive_root.h"
 
 namespace qmt_e2e {
+
+namespace fs = std::filesystem;
+
+// A temporary installation: a drive root (QMT_DRIVE_ROOT) holding <C:\>/APP/qmt/{GEN,BIN,log}
+// and <C:\>/log, with APP/qmt/BIN the working directory, so that "..\GEN\ToolvexPin.txt" is the
+// fixed PIN file and the relative log paths land there. On Windows <C:\> is the real C: drive,
+// which only Wine's throwaway prefix allows.
+class DriveRoot {
+ public:
+  DriveRoot();
+  ~DriveRoot();
+  // Makes <C:\>/<folder> the working directory, with the log folders the relative paths name
+  // from there; the relative PIN path then names another file than the fixed one.
+  void MoveTo(const std::string& folder);
+
+  fs::path gen() const { return driveC_ / "APP/qmt/GEN"; }
+  fs::path seedFile() const { return gen() / "seed.data"; }
+  fs::path pinFile() const { return gen() / "ToolvexPin.txt"; }
+  fs::path statusFile() const { return gen() / "Enrollment_Status.txt"; }
+  fs::path relativePinFile() const { return work_ / "../GEN/ToolvexPin.txt"; }
+  fs::path enrollmentLog() const { return work_ / "../log/SREnrollmentlog.log"; }
+  fs::path authenticationLog() const { return work_ / "../../../log/SRAuthenticationlog.log"; }
+  void WritePin(const std::string& pin) const;
+
+ private:
+  fs::path root_, driveC_, work_, previousDirectory_;
+  std::optional<std::string> previousDriveRoot_;
+};
+
+std::optional<std::string> ReadFile(const fs::path& path);
+void WriteFile(const fs::path& path, const std::string& content);
+
+// sentrel-devserver as a child process for one test: a fresh database in its own temporary
+// folder, a free loopback port, and a stop when the test ends.
+class DevServerProcess {
+ public:
+  DevServerProcess();  // throws when the server does not announce its port within 20 s
+  ~DevServerProcess();
+
+  int port() const { return port_; }
+  std::string url(const std::string& path = "") const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  std::string massEnrolmentUrl() const { return url("/api/enrollmentinit"); }
+  std::string rlxActivationUrl() const { return url("/api/rlx/activation"); }
+  std::string checkEnrolmentUrl() const { return url("/api/checkenrollment"); }
+
+  void ArmFault(const std::string& faultJson) const;  // a JSON object as the server takes it
+  // The server's login check: the "status" member of its answer ("OK" when accepted).
+  std::string Login(const std::string& device, const std::string& otp) const;
+  std::string RequestLog() const { return ReadFile(folder_ / "requests.log").value_or(""); }
+
+ private:
+  void Stop();
+  fs::path folder_;
+  long pid_ = -1;
+  int port_ = 0;
+};
+
+// The server is a program of the build machine: a POSIX test forks it; a Windows test under
+// Wine starts it as a native program. A new folder for one server, and a path as it names it.
+fs::path MakeServerFolder();
+std::string ServerPath(const fs::path& path);
+// Starts the server with `arguments`, its standard error going to `errorLog`; waits at most
+// 20 s for the first line of its standard output (the port). Returns its process id, or -1.
+long StartServer(const std::vector<std::string>& arguments, const fs::path& errorLog,
+                 const fs::path& folder, std::string& firstLine);
+// Ends it: SIGTERM, then SIGKILL if it has not ended within 5 s.
+void StopServer(long pid);
 
 inline constexpr char kUniqueKey[] = "UK-0001";
 inline constexpr char kPin[] = "2468";
@@ -22,14 +91,10 @@ inline constexpr char kPassword[] = "sentrel";
 
 class WorkflowTest : public testing::Test {
  protected:
-  // Runs the four initialisers with this test's server and the given enrolment status.
+  // Runs the four initialisers with this test's server.
   void Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const;
-  void Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus, const std::string& serviceUrl,
-                 const std::string& checkUrl) const;
-
   // A complete mass enrolment that must succeed; returns the back end's login OTP.
   std::string EnrolOrFail();
-
   std::string EnrollmentLog() const { return ReadFile(drive_.enrollmentLog()).value_or(""); }
   std::string AuthenticationLog() const {
     return ReadFile(drive_.authenticationLog()).value_or("");
@@ -40,27 +105,18 @@ class WorkflowTest : public testing::Test {
   std::string seedPath_ = "C:\\APP\\qmt\\GEN\\seed.data";  // as configured by the host
 };
 
-// Sends standard output to /dev/null while in scope: the transport echoes every reply body
-// there, which would bury the test's own output.
-class QuietStdout {
- public:
+// Sends standard output to the null device while in scope: the transport echoes every reply
+// body there, which would bury the test's own output.
+struct QuietStdout {
   QuietStdout();
   ~QuietStdout();
-  QuietStdout(const QuietStdout&) = delete;
-  QuietStdout& operator=(const QuietStdout&) = delete;
-
- private:
-  int saved_;
+  int saved;
 };
 
 // The message of the last log entry that starts with `prefix`, without the prefix; "" if none.
 std::string LastLogged(const std::string& log, const std::string& prefix);
 // How many log entries start with `message` (after their time stamp and process id).
 int CountLogged(const std::string& log, const std::string& message);
-
-std::filesystem::file_time_type ModificationTime(const std::filesystem::path& path);
-// Moves the file's modification time an hour back, so that a rewrite cannot go unnoticed.
-void AgeFile(const std::filesystem::path& path);
 
 // The log with what changes from run to run replaced by names: each entry's time stamp and
 // this process's id, the server's address, seeds, and the codes and OTPs the back end and
