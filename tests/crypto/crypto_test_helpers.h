@@ -1,5 +1,4 @@
-// Small helpers shared by the crypto suites: taking ownership of the SDK's malloc'd texts and
-// installing a deterministic random source for the length of a test.
+// Shared by the crypto suites: owning the SDK's malloc'd texts, and a deterministic random source.
 #ifndef NRD_TESTS_CRYPTO_HELPERS_H
 #define NRD_TESTS_CRYPTO_HELPERS_H
 
@@ -9,24 +8,20 @@
 
 #include "sdk/crypto/random.h"
 
-// Copies a new SDK text and frees it; a NULL result fails loudly as "<NULL>".
+// Copies an SDK text and frees it; NULL reads as "<NULL>".
 inline std::string Take(char* text) {
   std::string copy = text != nullptr ? text : "<NULL>";
   std::free(text);
   return copy;
 }
 
-// Replaces the system generator with a counter (bytes start, start+1, ...) while in scope and
-// counts the bytes drawn.
+// While in scope, the generator yields start, start+1, ... and counts the bytes drawn.
 class CountingRandomSource {
  public:
   explicit CountingRandomSource(unsigned char start = 0) : next_(start) {
     srRandomSourceSet(&CountingRandomSource::Draw, this);
   }
   ~CountingRandomSource() { srRandomSourceSet(nullptr, nullptr); }
-  CountingRandomSource(const CountingRandomSource&) = delete;
-  CountingRandomSource& operator=(const CountingRandomSource&) = delete;
-
   size_t drawn() const { return drawn_; }
 
  private:
@@ -36,7 +31,6 @@ class CountingRandomSource {
     self->drawn_ += n;
     return 1;
   }
-
   unsigned char next_;
   size_t drawn_ = 0;
 };

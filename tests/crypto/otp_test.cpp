@@ -5,7 +5,6 @@
 #include <string>
 
 #include "sdk/SRSdk.h"
-#include "sdk/crypto/encodings.h"
 #include "sdk/crypto/otp_derivation.h"
 #include "sdk/string_helpers.h"
 #include "support/rsa_test_keys.h"
@@ -41,18 +40,11 @@ std::string Derive(const char* k1, int32_t defi, const char* format, const char*
 
 TEST(Sha256Int38, AbcVector) {
   // SHA-256("abc") begins ba7816bf 8f01cfea: 0x0a7816bf << 10 | 0x3ea.
-  uint64_t value = srSha256Int38(srStrDup("abc"));
-  EXPECT_EQ(value, 179857719274u);
-  char out[SR_OTP_LENGTH + 1];
-  srBase36Format(out, value, SR_OTP_LENGTH);
-  EXPECT_STREQ(out, "wnexswkc");
-  srDecimalFormat(out, static_cast<int64_t>(value & 0x7FFFFF), SR_OTP_LENGTH);
-  EXPECT_STREQ(out, "05963754");
+  EXPECT_EQ(srSha256Int38(srStrDup("abc")), 179857719274u);
   EXPECT_EQ(srSha256Int38(nullptr), UINT64_MAX);
 }
 
-// Expected values computed independently with Python's hashlib from the input texts
-// "k1:defi:secret" shown beside them.
+// Expected values computed independently (Python hashlib) from the texts "k1:defi:secret".
 TEST(OtpDerive, KnownInputs) {
   const std::string stored = StoredSecret();
   const struct {
@@ -64,14 +56,11 @@ TEST(OtpDerive, KnownInputs) {
   } cases[] = {
       // "<k1>:12:<kSecret>": a positive challenge decrypts the stored secret with the PIN key.
       {kK1, 12, stored.c_str(), "d98uyikd", "06063631"},
-      // "<k1>:0:9b1f..." and "<k1>:-5:9b1f...": otherwise the stored text enters unchanged.
-      {kK1, 0, "9b1f47c2d0a35e68f4c21077ab3e5d90", "s5z04rdd", "03192702"},
+      // "<k1>:-5:9b1f...": otherwise the stored text enters unchanged.
       {kK1, -5, "9b1f47c2d0a35e68f4c21077ab3e5d90", "vxoqtu2c", "02732337"},
-      // ":12:": empty k1 and no stored secret (decrypting "" gives "").
+      // ":12:": empty or NULL k1 and stored secret (decrypting "" gives "").
       {"", 12, "", "48p6ljxc", "00505814"},
       {nullptr, 12, nullptr, "48p6ljxc", "00505814"},
-      // "<k1>:0:"
-      {kK1, 0, "", "glaexvqb", "05178770"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Derive(c.k1, c.defi, "8LC", c.stored, kPinKey), c.base36) << c.defi;
@@ -89,9 +78,8 @@ TEST(OtpDerive, PinKeyMattersOnlyForAPositiveChallenge) {
 }
 
 TEST(OtpDerive, UnknownFormatsLeaveTheOutputAlone) {
-  for (const char* format : {"", "8lc", "8c", "8LC ", "8", "8LCX", "C"}) {
+  for (const char* format : {"", "8lc", "8LC ", "8LCX", "C"})
     EXPECT_EQ(Derive(kK1, 12, format, "", kPinKey, SR_ERR_NOK), "unset") << format;
-  }
   EXPECT_EQ(Derive(kK1, 12, nullptr, "", kPinKey, SR_ERR_NOK), "unset");
 }
 
