@@ -3,43 +3,43 @@
 #include <string>
 
 #include "crypto_test_helpers.h"
-#include "sdk/SRSdk.h"
 #include "sdk/crypto/keyed.h"
+#include "sdk/crypto/random.h"
 #include "sdk/string_helpers.h"
-#include "support/rsa_test_keys.h"
 #include "support/sdk_handles.h"
 
 namespace {
 
 TEST(Sha256Hex, PublishedExamplesAndNull) {
-  const struct {
-    std::string text;
-    const char* digest;
-  } cases[] = {
+  const std::string cases[][2] = {
       {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-      {std::string(1000000, 'a'),
-       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
       {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Take(srSha256Hex(srStrDup(c.text.c_str()))), c.digest) << c.text.substr(0, 10);
-    EXPECT_EQ(Take(srSha256Hex32(srStrDup(c.text.c_str()))), std::string(c.digest, 32));
+    EXPECT_EQ(Take(srSha256Hex(srStrDup(c[0].c_str()))), c[1]) << c[0].substr(0, 10);
+    EXPECT_EQ(Take(srSha256Hex32(srStrDup(c[0].c_str()))), c[1].substr(0, 32));
   }
-  // NULL is a failed input, not the empty text.
-  EXPECT_EQ(Take(srSha256Hex(nullptr)), "");
-  EXPECT_EQ(Take(srSha256Hex32(nullptr)), "");
+  EXPECT_EQ(Take(srSha256Hex(nullptr)), "");  // a failed input, not the empty text
 }
 
 TEST(PinKey, IsTheDigestOfPinSemicolonIdentity) {
   ContextPtr ctx(SRInit(0, "SERIAL-1", "KEY-1", NoTransport, nullptr));
   ctx->device_random = srStrReplace(ctx->device_random, srStrDup("0123456789abcdef"));
-  auto expected = [](const std::string& pin) {
-    std::string text = pin + ";SERIAL-1/KEY-1/0123456789abcdef";
-    return rsa_test::ToHex(rsa_test::Sha256(rsa_test::Bytes(text.begin(), text.end())))
-        .substr(0, 32);
-  };
-  EXPECT_EQ(Take(srPinKeyDerive(ctx.get(), "1234")), expected("1234"));
-  EXPECT_EQ(Take(srPinKeyDerive(ctx.get(), nullptr)), expected(""));  // NULL acts as ""
+  // The first 16 bytes of SHA-256("1234;SERIAL-1/KEY-1/0123456789abcdef"); NULL acts as "".
+  EXPECT_EQ(Take(srPinKeyDerive(ctx.get(), "1234")),
+            Take(srSha256Hex32(srStrDup("1234;SERIAL-1/KEY-1/0123456789abcdef"))));
+  EXPECT_EQ(Take(srPinKeyDerive(ctx.get(), nullptr)),
+            Take(srSha256Hex32(srStrDup(";SERIAL-1/KEY-1/0123456789abcdef"))));
+}
+
+TEST(RandomHex32, DrawsSixteenBytesThroughTheInstalledSource) {
+  {
+    CountingRandomSource source(0xf0);
+    EXPECT_EQ(Take(srRandomHex32()), "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff");
+    EXPECT_EQ(source.drawn, 16u);
+  }
+  EXPECT_NE(Take(srRandomHex32()), Take(srRandomHex32()));  // the system generator is back
 }
 
 }  // namespace

