@@ -23,10 +23,6 @@ TEST(SRInit, DefaultsAndCuts) {
   SRHostVersionSet(ctx.get(), "9.1");
   SRHostVersionSet(ctx.get(), "9.2");
   EXPECT_STREQ(ctx->version, "9.2/0.2.7");  // does not accumulate
-  std::string url = "http://example.invalid";
-  SRWsServerSet(ctx.get(), url.c_str());
-  url[0] = 'X';
-  EXPECT_STREQ(ctx->ws_server_url, "http://example.invalid");
 
   ctx->device_id = srStrReplace(ctx->device_id, srStrDup("dev"));
   ctx->blocked = 1;
