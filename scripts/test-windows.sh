@@ -36,13 +36,13 @@ cmake -DDLL="$root/build-windows-i686/bin/NRDEnrollmentCPPWrapper.dll" \
 build="$root/build-windows-x86_64"
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
 stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
 trap stop_wine EXIT
-# One Wine server for the whole run: a server that ends between two tests races with the next
-# test's start ("recvmsg: Connection reset by peer").
-/usr/lib/wine/wineserver -p
 "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1  # makes the prefix
+/usr/lib/wine/wineserver -w
+# Then one Wine server for the whole run: a server that ends between two tests races with the
+# next test's start ("recvmsg: Connection reset by peer").
+/usr/lib/wine/wineserver -p
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" --timeout 600
 echo "test-windows: x86_64 suites passed under Wine ($((SECONDS - started)) s)" >&2

@@ -19,6 +19,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   (
     flock 9
     [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1
+    "$(dirname "$wine")/wineserver" -w  # the new prefix is ready once its first server ends
   ) 9>"$WINEPREFIX.lock"
 fi
 exec "$wine" "$@"
