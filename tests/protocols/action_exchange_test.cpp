@@ -24,13 +24,12 @@ void SetText(char*& field, const char* value) {
 }
 
 TEST(StateCheck, ActivatedAndBlockedTable) {
-  struct Case {
+  const struct {
     const char* device_id;
     int32_t blocked, want_activated, expected;
-  };
-  const Case cases[] = {{"", 0, 0, 0},  {"", 0, 1, 1},  {"d", 0, 1, 0},
-                        {"d", 0, 0, 1}, {"d", 1, 1, 1}, {"", 1, 0, 1}};
-  for (const Case& c : cases) {
+  } cases[] = {{"", 0, 0, 0},  {"", 0, 1, 1},  {"d", 0, 1, 0},
+               {"d", 0, 0, 1}, {"d", 1, 1, 1}, {"", 1, 0, 1}};
+  for (const auto& c : cases) {
     ContextPtr ctx = NewContext();
     SetText(ctx->device_id, c.device_id);
     ctx->blocked = c.blocked;
@@ -66,13 +65,12 @@ TEST(QueryBuild, FinalizeWithProofsAndAcks) {
   ctx->messages[0] = {12, srStrDup("a"), srStrDup(""), 2};
   ctx->messages[1] = {13, srStrDup("b"), srStrDup(""), 1};
   ctx->messages[2] = {15, srStrDup("c"), srStrDup(""), 2};
-
   TextPtr query = Own(srFinalizeQueryBuild(ctx.get(), "1234", "5678", "&sid=9"));
-  std::string prefix = "ch;k0v;";
-  std::string expected = "&mode=ms&id=dev&macid=&lastsync=0&version=0%2e2%2e7&lang=fr&R0=" +
-                         devserver::sha256Hex(prefix + "serial/key/r1") +
-                         "&R1=" + devserver::sha256Hex(prefix + "k1v") +
-                         "&R2=" + devserver::sha256Hex(prefix + "1234") + "&ack=12:15:&sid=9";
+  const std::string prefix = "ch;k0v;";
+  const std::string expected = "&mode=ms&id=dev&macid=&lastsync=0&version=0%2e2%2e7&lang=fr&R0=" +
+                               devserver::sha256Hex(prefix + "serial/key/r1") +
+                               "&R1=" + devserver::sha256Hex(prefix + "k1v") +
+                               "&R2=" + devserver::sha256Hex(prefix + "1234") + "&ack=12:15:&sid=9";
   EXPECT_EQ(query.get(), expected);
   EXPECT_EQ(ctx->finalize_data_key, devserver::sha256Hex("5678;serial/key/r1").substr(0, 32));
   EXPECT_STREQ(ctx->finalize_identity, "serial/key/r1");
@@ -82,15 +80,13 @@ TEST(QueryBuild, FinalizeWithProofsAndAcks) {
 TEST(QueryBuild, FirstActivationProofsR1AndR2AreEqual) {
   ContextPtr ctx = NewContext();
   SetText(ctx->challenge, "xyz");
-  TextPtr proof = Own(srProofBuild(ctx.get(), ""));
-  std::string digest = devserver::sha256Hex("xyz;;");
-  EXPECT_EQ(proof.get(),
-            "&R0=" + devserver::sha256Hex("xyz;;") + "&R1=" + digest + "&R2=" + digest);
+  const std::string digest = devserver::sha256Hex("xyz;;");
+  EXPECT_EQ(Own(srProofBuild(ctx.get(), "")).get(),
+            "&R0=" + digest + "&R1=" + digest + "&R2=" + digest);
 }
 
-// The follow-up sends as many items as it says, never more than the list bounds allow (here a
-// few beyond the reply's three elements), and a negative count as it came with no items.
-// Without key material every value is empty.
+// The follow-up sends as many items as it says, at most a few beyond the reply's three elements,
+// and a negative count as it came with no items. Without key material every value is empty.
 TEST(QueryBuild, SecretsCountIsBounded) {
   const std::pair<int32_t, std::string> cases[] = {
       {-3, "-3"}, {2, "2"}, {1000000, std::to_string(SR_REPLY_LIST_SLACK + 3)}};
@@ -99,11 +95,11 @@ TEST(QueryBuild, SecretsCountIsBounded) {
     SetText(ctx->device_id, "dev");
     ReplyDoc doc({{"challenge", "c2"}, {"ms_id", "4"}, {"ms_key", ""}});
     TextPtr query = Own(srSecretsQueryBuild(ctx.get(), doc.release(), n));
-    std::string text = query.get();
-    std::string head =
-        "&mode=ms&id=dev&macid=&lastsync=0&R0=" + devserver::sha256Hex("c2;;serial/key/") +
-        "&R1=" + devserver::sha256Hex("c2;;") + "&R2=" + devserver::sha256Hex("c2;;") +
-        "&ms_n=" + sent;
+    const std::string text = query.get(), head = "&mode=ms&id=dev&macid=&lastsync=0&R0=" +
+                                                 devserver::sha256Hex("c2;;serial/key/") +
+                                                 "&R1=" + devserver::sha256Hex("c2;;") +
+                                                 "&R2=" + devserver::sha256Hex("c2;;") +
+                                                 "&ms_n=" + sent;
     EXPECT_EQ(text.substr(0, head.size()), head);
     int32_t items = n < 0 ? 0 : std::stoi(sent);
     EXPECT_EQ(text.size() > head.size(), items > 0);
@@ -113,7 +109,6 @@ TEST(QueryBuild, SecretsCountIsBounded) {
           "&ms_id" + std::to_string(items - 1) + "=0&ms_val" + std::to_string(items - 1) + "=";
       EXPECT_EQ(text.substr(text.size() - last.size()), last);
     }
-    EXPECT_STREQ(ctx->request_mode, "ms");
     EXPECT_STREQ(ctx->challenge, "c2");
     EXPECT_EQ(ctx->service_key_count, items == 0 ? 0 : 2);  // ids 4 and 0
     srFinalizeScratchFree(ctx.get());
