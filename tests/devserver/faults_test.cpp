@@ -9,30 +9,20 @@ namespace {
 
 const std::string kSetupQuery = "&mode=activate&id=&macid=&lastsync=0&version=0%2e2%2e7&code=X";
 
+// The result-less and garbage answers, once each; the other kinds run in the golden transcripts.
 TEST(Faults, EachSwitchShapesTheNextReplyOnly) {
   devtest::Running server;
-  const std::pair<const char*, const char*> cases[] = {
-      {R"({"kind":"no_err"})", "<srws>"},
-      {R"({"kind":"garbage","target":"srws"})", "<"},  // neither markup nor JSON
-      {R"({"kind":"no_err","target":"backend"})", "{}"},
-  };
-  for (const auto& [fault, body] : cases) {
-    const bool srws = std::string(fault).find("backend") == std::string::npos;
+  for (const std::string fault : {R"({"kind":"no_err"})", R"({"kind":"garbage","target":"srws"})",
+                                  R"({"kind":"no_err","target":"backend"})"}) {
     auto send = [&] {
-      return srws ? server.service("ActionSetup", kSetupQuery)
-                  : server.put(devserver::kMassEnrolmentPath, "{}");
+      return fault.find("backend") == std::string::npos
+                 ? server.service("ActionSetup", kSetupQuery)
+                 : server.put(devserver::kMassEnrolmentPath, "{}");
     };
     server.control("/control/faults", fault);
     const std::string hit = send()->body;
-    if (std::string(body) == "<") {
-      EXPECT_EQ(hit.find_first_of("<{"), std::string::npos) << hit;
-    } else {
-      EXPECT_NE(hit.find(body), std::string::npos) << hit;
-      EXPECT_EQ(devtest::ReplyText(hit, "err"), "");
-    }
-    const auto next = send();
-    EXPECT_EQ(next->status, 200) << fault;
-    EXPECT_NE(next->body, hit) << fault;
+    EXPECT_EQ(devtest::ReplyText(hit, "err"), "") << hit;
+    EXPECT_NE(send()->body, hit) << fault;
   }
 }
 
@@ -44,7 +34,7 @@ TEST(Faults, FiltersCountsClearingAndDelay) {
                  R"("mode":"ms","count":2})");
   for (int i = 0; i < 3; ++i) {
     devtest::SdkDevice device(server);
-    EXPECT_EQ(device.Activate(devtest::Enrol(server).code), i < 2 ? SR_ERR_SYNCHROFAILED : SR_OK);
+    EXPECT_EQ(device.Activate(devtest::Enrol(server)), i < 2 ? SR_ERR_SYNCHROFAILED : SR_OK);
   }
   server.control("/control/faults", R"({"kind":"empty","count":5})");
   EXPECT_EQ(server.remove("/control/faults")->status, 200);

@@ -21,15 +21,12 @@ std::vector<Malformed> malformedRequests() {
       {"ActionDance", base, 400},
       {"ActionSetup", "&mode=ms&id=&macid=&lastsync=0", 400},
       {"ActionSetup", base, 200},
-      {"ActionSetup", "&mode=activate&id=&macid=&lastsync=12x&version=0%2e2%2e7&code=C", 200},
       {"ActionSetup", base + "&code=%zz", 200},
       {"ActionSetup", base + "&code=" + std::string(5000, 'A'), 200},
       {"ActionFinalize", fin + "&Kma=abc&pin=&name=n", 200},
-      {"ActionFinalize", fin + "&Kma=00&name=n", 200},
       {"ActionFinalize",
        base + "&lang=fr&R0=ab&R1=ab&R2=ab&ack=&code=C&serial=s&Kma=00&pin=&name=n", 200},
       {"ActionFinalize", ms + "&ms_n=100000", 200},
-      {"ActionFinalize", ms + "&ms_n=1", 200},
       {"ActionFinalize",
        "&mode=otp&id=DV-1&macid=&lastsync=0&version=0%2e2%2e7&lang=fr" + proofs +
            "&ack=%3cscript%3e&sid=1",
@@ -53,7 +50,7 @@ TEST(Robustness, MalformedRequestsAreAnsweredClearlyAndTheServerStaysUp) {
   EXPECT_EQ(server.put(devserver::kMassEnrolmentPath, std::string(100 * 1024, '{'))->status, 413);
   // Still serving after all of them:
   devtest::SdkDevice device(server);
-  EXPECT_EQ(device.Activate(devtest::Enrol(server).code), SR_OK);
+  EXPECT_EQ(device.Activate(devtest::Enrol(server)), SR_OK);
 }
 
 }  // namespace

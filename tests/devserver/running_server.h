@@ -47,10 +47,7 @@ std::string ReplyText(const std::string& body, const char* name);
 // The value of a string member of a flat JSON object ("" when absent).
 std::string JsonMember(const std::string& body, const std::string& name);
 
-struct Enrolment {
-  std::string code, login;
-};
-Enrolment Enrol(Running& server);  // the back end's mass enrolment request
+std::string Enrol(Running& server);  // the code of a mass enrolment request
 
 // An SDK context whose transport GETs from the running server; its PIN is "2468".
 class SdkDevice {

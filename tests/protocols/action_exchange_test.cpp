@@ -77,16 +77,8 @@ TEST(QueryBuild, FinalizeWithProofsAndAcks) {
   EXPECT_STREQ(ctx->finalize_pin, "5678");
 }
 
-TEST(QueryBuild, FirstActivationProofsR1AndR2AreEqual) {
-  ContextPtr ctx = NewContext();
-  SetText(ctx->challenge, "xyz");
-  const std::string digest = devserver::sha256Hex("xyz;;");
-  EXPECT_EQ(Own(srProofBuild(ctx.get(), "")).get(),
-            "&R0=" + digest + "&R1=" + digest + "&R2=" + digest);
-}
-
 // The follow-up sends as many items as it says, at most a few beyond the reply's three elements,
-// and a negative count as it came with no items. Without key material every value is empty.
+// and a negative count as it came with no items. R1 and R2 are equal before any key exists.
 TEST(QueryBuild, SecretsCountIsBounded) {
   const std::pair<int32_t, std::string> cases[] = {
       {-3, "-3"}, {2, "2"}, {1000000, std::to_string(SR_REPLY_LIST_SLACK + 3)}};
@@ -124,13 +116,10 @@ TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
   EXPECT_EQ(ctx->prompts, nullptr);
 
   SetText(ctx->request_mode, "otp");
-  ReplyDoc finalize({{"err", "OK"},
-                     {"e_n", "2"},
-                     {"e_field", "f"},
-                     {"e_value", "v"},
-                     {"code", "c7"},
-                     {"action", "a1"},
-                     {"alias", "al"}});
+  // clang-format off
+  ReplyDoc finalize({{"err", "OK"}, {"e_n", "2"}, {"e_field", "f"}, {"e_value", "v"},
+                     {"code", "c7"}, {"action", "a1"}, {"alias", "al"}});
+  // clang-format on
   EXPECT_EQ(srFinalizeReplyRead(ctx.get(), const_cast<SRNode*>(finalize.get())), SR_OK);
   ASSERT_EQ(ctx->extra_field_count, 2);
   EXPECT_STREQ(ctx->extra_fields[0].value, "v");
