@@ -1,6 +1,5 @@
 // The enrolment back end's requests: credentials, bad bodies, persistence.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,17 +10,7 @@ namespace {
 
 using devtest::Running;
 
-TEST(Backend, CredentialsAreRequired) {
-  Running server;
-  const auto none = server.put(devserver::kMassEnrolmentPath, "{}", false);
-  EXPECT_EQ(none->status, 401);
-  EXPECT_TRUE(none->has_header("WWW-Authenticate"));
-  server.control("/control/settings", R"({"user":"u","password":"p"})");
-  EXPECT_EQ(server.put(devserver::kMassEnrolmentPath, "{}")->status, 401);
-  EXPECT_EQ(server.put(devserver::kCheckEnrolmentPath, "{}")->status, 401);
-}
-
-TEST(Backend, MalformedBodiesAreRefused) {
+TEST(Backend, RequestsNeedCredentialsAndWellFormedBodies) {
   Running server;
   const std::pair<const char*, const char*> cases[] = {{devserver::kRlxActivationPath, "not json"},
                                                        {devserver::kCheckEnrolmentPath, "["},
@@ -30,6 +19,12 @@ TEST(Backend, MalformedBodiesAreRefused) {
   for (const auto& [path, body] : cases) EXPECT_EQ(server.put(path, body)->status, 400) << body;
   EXPECT_EQ(server.put(devserver::kLoginPath, R"({"device":"","otp":"x"})", false)->body,
             R"({"status":"UNKNOWN_DEVICE"})");
+  const auto none = server.put(devserver::kMassEnrolmentPath, "{}", false);
+  EXPECT_EQ(none->status, 401);
+  EXPECT_TRUE(none->has_header("WWW-Authenticate"));
+  server.control("/control/settings", R"({"user":"u","password":"p"})");
+  EXPECT_EQ(server.put(devserver::kMassEnrolmentPath, "{}")->status, 401);
+  EXPECT_EQ(server.put(devserver::kCheckEnrolmentPath, "{}")->status, 401);
 }
 
 // A restart keeps the RSA keys.

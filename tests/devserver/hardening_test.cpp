@@ -16,34 +16,30 @@
 namespace {
 
 using devtest::Running;
-using devtest::SdkDevice;
 namespace fs = std::filesystem;
 
 // A bare TCP connection, for requests no HTTP client would send.
-class RawClient {
- public:
-  explicit RawClient(int port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+struct RawClient {
+  explicit RawClient(int port) : fd(::socket(AF_INET, SOCK_STREAM, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     const timeval timeout{5, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   }
-  ~RawClient() { ::close(fd_); }
-  void send(const std::string& bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  ~RawClient() { ::close(fd); }
+  void send(const std::string& bytes) { ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
   // The status of what the server sends until it closes the connection (5 s at most).
   int status() {
     std::string reply;
     char buffer[4096];
-    for (ssize_t n; (n = ::recv(fd_, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, n);
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, n);
     return reply.compare(0, 9, "HTTP/1.1 ") == 0 ? std::atoi(reply.c_str() + 9) : 0;
   }
-
- private:
-  int fd_;
+  const int fd;
 };
 
 std::string headers(size_t count, size_t valueLength) {
@@ -144,16 +140,13 @@ TEST(Hardening, FilesAreOwnerOnlyAndTheLogMasksSecrets) {
 
 TEST(Hardening, WrongLoginOtpsLockTheDevice) {
   Running server;
-  SdkDevice device(server);
+  devtest::SdkDevice device(server);
   ASSERT_EQ(device.Activate(devtest::Enrol(server)), SR_OK);
   ASSERT_EQ(device.Otp(1), SR_OK);
+  const std::string prefix = R"({"device":")" + std::string(device.ctx()->device_id) + "\",";
   auto login = [&](const std::string& otp) {
-    return devtest::JsonMember(
-        server
-            .put(devserver::kLoginPath, R"({"device":")" + std::string(device.ctx()->device_id) +
-                                            R"(","otp":")" + otp + R"("})")
-            ->body,
-        "status");
+    const auto answer = server.put(devserver::kLoginPath, prefix + R"("otp":")" + otp + "\"}");
+    return devtest::JsonMember(answer->body, "status");
   };
   for (int i = 0; i < devserver::LoginGuard::kFreeAttempts; ++i) {
     EXPECT_EQ(login("00000000"), "INVALID_OTP") << i;
@@ -165,7 +158,7 @@ TEST(Hardening, WrongLoginOtpsLockTheDevice) {
 
 TEST(Hardening, AStrangersSetupDoesNotCancelTheDevicesExchange) {
   Running server;
-  SdkDevice device(server);
+  devtest::SdkDevice device(server);
   ASSERT_EQ(device.Activate(devtest::Enrol(server)), SR_OK);
   ASSERT_EQ(device.OtpStart(1), SR_OK);
   // A stranger who knows the device id replays its setup and tries a finalize without proof.
