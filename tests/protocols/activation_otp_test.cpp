@@ -64,51 +64,41 @@ TEST(Activation, StepsOutOfOrderAreForbiddenAndSendNothing) {
   EXPECT_EQ(activated.urls.size(), 7u);
 }
 
-// A refused setup leaves no challenge or key behind, and marks a block or a refused version.
-TEST(Activation, SetupResultCodes) {
-  const std::pair<const char*, int32_t> cases[] = {{"NOK:CODE", SR_ERR_CODE},
-                                                   {"NOK:VERSION", SR_ERR_VERSION},
-                                                   {"OK:BLOCKED", SR_ERR_BLOCKED},
-                                                   {"NOK", SR_ERR_NOK},
-                                                   {"NOK:SOMETHINGNEW", SR_ERR_NO_REPLY}};
-  for (const auto& [text, code] : cases) {
-    ServicePeer peer;
-    peer.Arm(FaultKind::Result, "ActionSetup", "activate", text);
-    EXPECT_EQ(peer.Start(), code) << text;
-    EXPECT_EQ(peer.ctx()->blocked, code == SR_ERR_BLOCKED ? 1 : 0) << text;
-    EXPECT_EQ(peer.ctx()->version_refused, code == SR_ERR_VERSION ? 1 : 0) << text;
-    EXPECT_STREQ(peer.ctx()->challenge, "");
-    EXPECT_STREQ(peer.ctx()->kfact, "");
-  }
-}
-
-TEST(Activation, UnusableRepliesGiveNoReply) {
+// A refused or unusable reply ends the activation with no device, no follow-up and no scratch;
+// a refused setup leaves no challenge or key and marks a block or a refused version.
+TEST(Activation, RefusedAndUnusableReplies) {
+  using K = FaultKind;  // HttpStatus: the transport fails
   const struct {
     const char* action;
-    std::optional<std::string> body;  // replaces the answer to the action's request
-    FaultKind kind;                   // else this fault answers it
+    FaultKind kind;
+    const char* text;
     int32_t start, finalize;
   } cases[] = {
-      {"ActionSetup", std::nullopt, FaultKind::Empty, 1, 8},
-      {"ActionSetup", "", FaultKind::Garbage, 1, 8},
-      {"ActionSetup", "", FaultKind::NoErr, 1, 8},
-      {"ActionFinalize", std::nullopt, FaultKind::Empty, 0, 1},
-      {"ActionFinalize", "", FaultKind::NoErr, 0, 1},
-      {"ActionFinalize", "<r><err>NOK:PINREFUSED</err><id>x</id></r>", FaultKind::Empty, 0, 15},
+      {"ActionSetup", K::Result, "NOK:CODE", SR_ERR_CODE, SR_ERR_STATE},
+      {"ActionSetup", K::Result, "NOK:VERSION", SR_ERR_VERSION, SR_ERR_STATE},
+      {"ActionSetup", K::Result, "OK:BLOCKED", SR_ERR_BLOCKED, SR_ERR_FORBIDDEN},
+      {"ActionSetup", K::Result, "NOK", SR_ERR_NOK, SR_ERR_STATE},
+      {"ActionSetup", K::Result, "NOK:SOMETHINGNEW", SR_ERR_NO_REPLY, SR_ERR_STATE},
+      {"ActionSetup", K::HttpStatus, "", SR_ERR_NO_REPLY, SR_ERR_STATE},
+      {"ActionSetup", K::Garbage, "", SR_ERR_NO_REPLY, SR_ERR_STATE},
+      {"ActionSetup", K::NoErr, "", SR_ERR_NO_REPLY, SR_ERR_STATE},
+      {"ActionFinalize", K::HttpStatus, "", SR_OK, SR_ERR_NO_REPLY},
+      {"ActionFinalize", K::NoErr, "", SR_OK, SR_ERR_NO_REPLY},
+      {"ActionFinalize", K::Result, "NOK:PINREFUSED", SR_OK, SR_ERR_PINREFUSED},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.action + c.body.value_or("(none)"));
+    SCOPED_TRACE(std::string(c.action) + " " + c.text);
     ServicePeer peer;
-    if (!c.body || !c.body->empty()) {
-      peer.Replace(std::string(c.action) == "ActionSetup" ? 0 : 1, c.body);
-    } else {
-      peer.Arm(c.kind, c.action, "activate");
-    }
+    peer.Arm(c.kind, c.action, "activate", c.text);
     EXPECT_EQ(peer.Start(), c.start);
+    const bool setupFailed = c.start != SR_OK;
+    EXPECT_EQ(*peer.ctx()->challenge == '\0' && *peer.ctx()->kfact == '\0', setupFailed);
     EXPECT_EQ(peer.Finalize(), c.finalize);
+    EXPECT_EQ(peer.ctx()->blocked, c.start == SR_ERR_BLOCKED ? 1 : 0);
+    EXPECT_EQ(peer.ctx()->version_refused, c.start == SR_ERR_VERSION ? 1 : 0);
     EXPECT_STREQ(peer.ctx()->device_id, "");
     ExpectNoFinalizeScratch(peer.ctx());
-    EXPECT_LE(peer.urls.size(), 2u);  // no follow-up
+    EXPECT_LE(peer.urls.size(), 2u);
   }
 }
 
