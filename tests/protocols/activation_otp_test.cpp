@@ -18,31 +18,43 @@ void ExpectNoFinalizeScratch(const SRContext* ctx) {
   EXPECT_EQ(ctx->finalize_pin, nullptr);
 }
 
+// For both OTP formats, a fixed or absent challenge, and each dK1 mode.
 TEST(Activation, EnrolsTheDeviceAndItsOtpsMatchTheService) {
-  ServicePeer peer;
-  peer.settings.server = "http://moved.test:9090";
-  peer.Activate();
-  SRContext* ctx = peer.ctx();
-  // Setup, finalize, then the secrets follow-up at the server the finalize reply named.
-  ASSERT_EQ(peer.urls.size(), 3u);
-  EXPECT_EQ(peer.urls[2].rfind("http://moved.test:9090/srws/MAC?action=ActionFinalize&mode=ms", 0),
-            0u);
-  const devserver::Device server = peer.ServerDevice();
-  EXPECT_EQ(server.identity, "SER 0042/KEY/77/" + std::string(ctx->device_random));
-  EXPECT_EQ(ctx->k0, server.k0);
-  EXPECT_EQ(ctx->service_key_count, 2);
-  ExpectNoFinalizeScratch(ctx);
-  EXPECT_EQ(SRStorageDataChanged(ctx), 1);
-
-  for (int32_t index : {0, 1, 0}) {
-    ASSERT_EQ(peer.Otp(index), SR_OK) << index;
-    EXPECT_EQ(peer.OtpText(), peer.ExpectedOtp()) << index;
-    EXPECT_EQ(QueryItem(peer.urls.back(), "sid"), std::to_string(ctx->services[index].id));
-    EXPECT_EQ(ctx->k1, peer.ServerDevice().k1);  // renewed by the OTP reply
+  const struct {
+    const char* format;
+    std::optional<int32_t> defi;
+    devserver::Dk1Mode dk1;
+  } cases[] = {{"8LC", std::nullopt, devserver::Dk1Mode::Activate},
+               {"8C", 12345, devserver::Dk1Mode::Off},
+               {"8LC", 0, devserver::Dk1Mode::Always},
+               {"8C", -5, devserver::Dk1Mode::Always}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.format) + " " + std::to_string(c.defi.value_or(-1)));
+    ServicePeer peer;
+    peer.settings.otp_format = c.format;
+    peer.settings.defi = c.defi;
+    peer.settings.dk1 = c.dk1;
+    peer.settings.server = "http://moved.test:9090";
+    peer.Activate();
+    SRContext* ctx = peer.ctx();
+    // Setup, finalize, then the secrets follow-up at the server the finalize reply named.
+    ASSERT_EQ(peer.urls.size(), 3u);
+    EXPECT_EQ(peer.urls[2].rfind("http://moved.test:9090/srws/MAC?action=ActionFinalize&mode=ms"),
+              0u);
+    EXPECT_EQ(peer.ServerDevice().identity, "SER 0042/KEY/77/" + std::string(ctx->device_random));
+    EXPECT_EQ(ctx->service_key_count, 2);
+    ExpectNoFinalizeScratch(ctx);
+    EXPECT_EQ(SRStorageDataChanged(ctx), 1);
+    for (int32_t index : {0, 1, 0}) {
+      ASSERT_EQ(peer.Otp(index), SR_OK) << index;
+      EXPECT_EQ(peer.OtpText(), peer.ExpectedOtp()) << index;
+      EXPECT_EQ(QueryItem(peer.urls.back(), "sid"), std::to_string(ctx->services[index].id));
+      EXPECT_EQ(ctx->k1, peer.ServerDevice().k1);  // renewed by the OTP reply
+    }
+    // A message is acknowledged by the first OTP exchange after it arrived, and only once.
+    EXPECT_EQ(QueryItem(peer.urls[4], "ack"), "2:");
+    EXPECT_EQ(QueryItem(peer.urls.back(), "ack"), "");
   }
-  // A message is acknowledged by the first OTP exchange after it arrived, and only once.
-  EXPECT_EQ(QueryItem(peer.urls[4], "ack"), "2:");
-  EXPECT_EQ(QueryItem(peer.urls.back(), "ack"), "");
 }
 
 TEST(Activation, StepsOutOfOrderAreForbiddenAndSendNothing) {
@@ -126,30 +138,6 @@ TEST(Activation, SecretsFollowUpFailuresGive13) {
     EXPECT_EQ(peer.ctx()->blocked, text == "NOK_BLOCKED" ? 1 : 0);
     EXPECT_EQ(*peer.ctx()->device_id == '\0', reset) << text;
     EXPECT_EQ(peer.ctx()->service_key_count, reset ? 0 : 2) << text;
-  }
-}
-
-// The OTP matches the service's for both formats, a fixed or absent challenge, and dK1.
-TEST(OnlineOtp, FormatsChallengesAndDiversification) {
-  const struct {
-    const char* format;
-    std::optional<int32_t> defi;
-    devserver::Dk1Mode dk1;
-  } cases[] = {{"8LC", std::nullopt, devserver::Dk1Mode::Activate},
-               {"8C", 12345, devserver::Dk1Mode::Off},
-               {"8LC", 0, devserver::Dk1Mode::Always},
-               {"8C", -5, devserver::Dk1Mode::Always}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.format) + " " + std::to_string(c.defi.value_or(-1)));
-    ServicePeer peer;
-    peer.settings.otp_format = c.format;
-    peer.settings.defi = c.defi;
-    peer.settings.dk1 = c.dk1;
-    peer.Activate();
-    for (int32_t index : {0, 1}) {
-      ASSERT_EQ(peer.Otp(index), SR_OK);
-      EXPECT_EQ(peer.OtpText(), peer.ExpectedOtp());
-    }
   }
 }
 
