@@ -21,12 +21,6 @@ inline std::string Markup(const Elements& elements) {
   return reply.document();
 }
 
-// AES-128-ECB of whole blocks, hex in and out, by the dev server's cryptography.
-inline std::string AesEncryptHex(const std::string& plainHex, const std::string& keyHex) {
-  return devserver::hexEncode(
-      *devserver::aesEcbEncrypt(*devserver::hexDecode(keyHex), *devserver::hexDecode(plainHex)));
-}
-
 inline ContextPtr NewContext() {
   return ContextPtr(SRInit(0, "serial", "key", NoTransport, nullptr));
 }
