@@ -48,7 +48,6 @@ class ServicePeer {
     store_->putEnrolment(enrolment);
     ctx_.reset(SRInit(0, "SER 0042", "KEY/77", &ServicePeer::Transport, this));
     SRWsServerSet(ctx(), "http://sentrel.test:8080");
-    SRMvaultSet(ctx(), "mv&1");
   }
   SRContext* ctx() const { return ctx_.get(); }  // the device, its activation code handed out
   int32_t Start() { return SRActivationStart(ctx(), code_.c_str()); }
