@@ -1,6 +1,5 @@
-// The dev server's authentication service as the SDK's peer, in this process: the transport
-// hands each request's query to devserver::AuthService and its answer back to the SDK, unless
-// an armed fault takes its place (HttpStatus: the transport fails, no body).
+// The dev server's authentication service as the SDK's in-process peer: it answers each request
+// unless an armed fault takes its place (HttpStatus: the transport fails, no body).
 #ifndef NRD_TESTS_PROTOCOLS_SERVICE_PEER_H
 #define NRD_TESTS_PROTOCOLS_SERVICE_PEER_H
 
@@ -9,7 +8,6 @@
 #include <ctime>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -42,8 +40,6 @@ class ServicePeer {
     service_ = std::make_unique<devserver::AuthService>(*store_, keys, settings);
     devserver::Enrolment enrolment;
     enrolment.code = code_;
-    enrolment.login_otp = "12345678";
-    enrolment.kind = "mass";
     enrolment.created = static_cast<int64_t>(std::time(nullptr));
     store_->putEnrolment(enrolment);
     ctx_.reset(SRInit(0, "SER 0042", "KEY/77", &ServicePeer::Transport, this));

@@ -1,8 +1,6 @@
 // The reply's synchronisation block, the service-key list and the new-version notice.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "reply_doc.h"
 #include "sdk/context.h"
 #include "sdk/reply_values.h"
