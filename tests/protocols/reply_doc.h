@@ -1,9 +1,8 @@
-// Parsed reply documents and bare contexts for tests that call the exchange steps directly.
+// Reply documents and bare contexts for tests that call the exchange steps directly.
 #ifndef NRD_TESTS_PROTOCOLS_REPLY_DOC_H
 #define NRD_TESTS_PROTOCOLS_REPLY_DOC_H
 
 #include <initializer_list>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,12 +21,6 @@ inline std::string Markup(const Elements& elements) {
   return reply.document();
 }
 
-// AES-128-ECB of whole blocks, hex in and out, by the dev server's cryptography.
-inline std::string AesEncryptHex(const std::string& plainHex, const std::string& keyHex) {
-  return devserver::hexEncode(
-      *devserver::aesEcbEncrypt(*devserver::hexDecode(keyHex), *devserver::hexDecode(plainHex)));
-}
-
 inline ContextPtr NewContext() {
   return ContextPtr(SRInit(0, "serial", "key", NoTransport, nullptr));
 }
@@ -37,23 +30,13 @@ class ReplyDoc {
  public:
   explicit ReplyDoc(std::initializer_list<std::pair<std::string, std::string>> elements) {
     std::string body = Markup(Elements(elements));
-    std::vector<char> writable(body.begin(), body.end());
-    writable.push_back('\0');
-    node_ = srMarkupParse(writable.data());
+    node_.reset(srMarkupParse(body.data()));
   }
-  ~ReplyDoc() { srNodeFree(node_); }
-  ReplyDoc(const ReplyDoc&) = delete;
-  ReplyDoc& operator=(const ReplyDoc&) = delete;
-
-  const SRNode* get() const { return node_; }
-  SRNode* release() {
-    SRNode* node = node_;
-    node_ = nullptr;
-    return node;
-  }
+  const SRNode* get() const { return node_.get(); }
+  SRNode* release() { return node_.release(); }
 
  private:
-  SRNode* node_;
+  NodePtr node_;
 };
 
 #endif
