@@ -50,15 +50,4 @@ TEST(AesEcb, PaddedLengthsAndZeroFilledLastBlock) {
   EXPECT_EQ(srAesEcbEncrypt(kKey, in.data(), INT32_MAX, nullptr), 0);
 }
 
-TEST(HexBlockCipher, WholeBlocksOnlyAndCutToTheRequestedBits) {
-  for (const char* hex : {"", "0011", "00112233445566778899aabbccddeeff0011"})
-    EXPECT_EQ(Take(srHexBlockEncrypt(hex, kKey)), "") << hex;
-  EXPECT_EQ(Take(srHexBlockEncrypt(nullptr, kKey)), "");
-  std::string two_blocks = Take(srHexBlockEncrypt(std::string(64, 'c').c_str(), kKey));
-  EXPECT_EQ(two_blocks.substr(0, 32), two_blocks.substr(32));  // no chaining
-  EXPECT_EQ(Take(srHexBlockDecrypt(two_blocks.c_str(), kKey, 64)), std::string(16, 'c'));
-  EXPECT_EQ(Take(srHexBlockDecrypt(two_blocks.c_str(), kKey, 1024)), std::string(64, 'c'));
-  EXPECT_EQ(Take(srHexBlockDecrypt(nullptr, kKey, 128)), "");
-}
-
 }  // namespace

@@ -30,12 +30,6 @@ Bytes Block(const Bytes& label_hash, const Bytes& ps, const Bytes& message) {
   return rsa_test::OaepBlock(Bytes(32, 0x21), Cat(label_hash, ps, message));
 }
 
-TEST(RsaRecover, BlocksAreConcatenatedInOrder) {
-  Bytes a(62, 0x10), b(1, 0x80);  // a full block and a one-byte one
-  EXPECT_EQ(Recover(Cat(kKey.ServiceBlock(a), kKey.ServiceBlock({}), kKey.ServiceBlock(b))),
-            ToHex(a) + ToHex(b));  // an empty message adds nothing
-}
-
 TEST(RsaRecover, LenientChecksAcceptNonZeroPaddingAndTopByte) {
   const Bytes message(12, 0xa0);
   // k = 128: DB is lHash (32) + PS and separator (51) + message (12). The first 0x01 after the

@@ -82,26 +82,6 @@ TEST_F(QmtsrTest, NamesTheFailingResultAndExitsNonZero) {
   EXPECT_THAT(refused.err, HasSubstr("enrolment failed with result 503: the enrolment back end"));
 }
 
-TEST_F(QmtsrTest, RejectsBadCommandLines) {
-  const struct {
-    Args args;
-    int exitCode;
-    const char* said;
-  } cases[] = {{{}, 2, "qmtsr: "},
-               {{"launch"}, 2, "qmtsr: "},
-               {{"otp", "--bogus"}, 2, "qmtsr: "},
-               {{"otp", "--timeout", "soon"}, 2, "qmtsr: "},
-               {{"otp", "--check-url", "x"}, 2, "qmtsr: "},
-               {{"enroll", "--service-url", "http://x"}, 2, "qmtsr: "},
-               {With({"otp"}), 1, "no PIN given"}};
-  for (const auto& c : cases) {
-    const ProgramRun run = RunQmtsr(c.args);
-    EXPECT_EQ(run.exitCode, c.exitCode) << testing::PrintToString(c.args);
-    EXPECT_THAT(run.err, HasSubstr(c.said)) << testing::PrintToString(c.args);
-  }
-  EXPECT_THAT(RunQmtsr({"enroll", "--help"}).out, HasSubstr("--code-otp-url"));
-}
-
 TEST_F(QmtsrTest, EnrolsAndKillsDuringOtpRunsNeverDamageTheSeedNorLeaveDebris) {
   WriteFile("pin.txt", std::string(kPin) + "\n");
   WriteFile("password.txt", kPassword);

@@ -73,28 +73,4 @@ TEST(SyncData, ListCountsAreBounded) {
 }
 
 // The notice describes the last reply: one without it clears it.
-TEST(SyncData, NewVersionNoticeDescribesTheLastReply) {
-  ContextPtr ctx = NewContext();
-  ReplyDoc with({{"newversion", "2.0"}, {"newversionurl", "http://u"}}), without({{"err", "OK"}});
-  srNewVersionRead(ctx.get(), with.get());
-  EXPECT_STREQ(ctx->new_version_url, "http://u");
-  srNewVersionRead(ctx.get(), without.get());
-  EXPECT_EQ(std::string(ctx->new_version) + ctx->new_version_url, "");
-}
-
-TEST(ServiceKeys, SetReplacesOrAppendsAndLookupsFindTheFirst) {
-  ContextPtr ctx = NewContext();
-  srServiceKeySet(ctx.get(), 7, srStrDup("a"));
-  srServiceKeySet(ctx.get(), 9, srStrDup("b"));
-  srServiceKeySet(ctx.get(), 7, srStrDup("c"));
-  EXPECT_STREQ(srServiceKeyGet(ctx.get(), 7), "c");
-  EXPECT_STREQ(srServiceKeyGet(ctx.get(), 9), "b");
-  EXPECT_STREQ(srServiceKeyGet(ctx.get(), 8), "");
-  ReplyDoc doc({{"s_n", "4"}, {"s_id", "4"}, {"s_id", "6"}, {"s_id", "6"}});
-  srSyncDataRead(ctx.get(), doc.get(), kDataKey);
-  EXPECT_EQ(srServiceIndex(ctx.get(), 6), 1);
-  EXPECT_EQ(srServiceIndex(ctx.get(), 0), 3);  // the fourth service has no s_id
-  EXPECT_EQ(srServiceIndex(ctx.get(), 5), -1);
-}
-
 }  // namespace
