@@ -33,6 +33,10 @@ bool RemoveFile(const std::string& windowsPath);
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why = nullptr);
 
+// Overwrites the file where it stands (it keeps its permissions) and flushes it; on a failure
+// half-way the old content is written back. Returns "" on success, else why it failed.
+std::string OverwriteFileInPlace(const std::string& windowsPath, const std::string& content);
+
 struct SaveOutcome {
   bool saved = false;
   std::string error;  // why the content could not be saved; empty when saved

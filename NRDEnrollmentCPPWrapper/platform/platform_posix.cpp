@@ -245,17 +245,8 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
   return true;
 }
 
-SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content) {
-  SaveOutcome outcome;
-  std::string atomicError;
-  if (ReplaceFileAtomically(windowsPath, content, &atomicError)) {
-    outcome.saved = true;
-    return outcome;
-  }
-  const std::string inPlaceError = OverwriteInPlace(NativePath(windowsPath), content);
-  outcome.saved = inPlaceError.empty();
-  if (!outcome.saved) outcome.error = atomicError + "; " + inPlaceError;
-  return outcome;
+std::string OverwriteFileInPlace(const std::string& windowsPath, const std::string& content) {
+  return OverwriteInPlace(NativePath(windowsPath), content);
 }
 
 }  // namespace SRCppWrap::platform
