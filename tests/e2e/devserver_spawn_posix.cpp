@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/test_os.h"
 #include "workflow_fixture.h"
 
 namespace qmt_e2e {
@@ -32,9 +33,7 @@ std::string FirstLine(int fd, int millis) {
 }  // namespace
 
 fs::path MakeServerFolder() {
-  std::string pattern = (fs::temp_directory_path() / "qmt-devserver-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
+  return qmt_test::MakeTempFolder("qmt-devserver-");
 }
 
 std::string ServerPath(const fs::path& path) {
