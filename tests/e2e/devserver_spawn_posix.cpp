@@ -15,7 +15,6 @@
 
 namespace qmt_e2e {
 
-
 namespace {
 
 // Reads the first line the child writes on the pipe, waiting at most `millis` for each part.
