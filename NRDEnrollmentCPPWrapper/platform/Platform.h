@@ -12,14 +12,16 @@
 namespace SRCppWrap::platform {
 
 std::string NativePath(const std::string& windowsPath);
+// Asked of the system once per process (again after a fork): log entries carry it.
 unsigned long CurrentProcessId();
 // Formats the current local time with strftime; returns the number of characters written.
 std::size_t FormatLocalTime(char* buffer, std::size_t size, const char* format);
 // Opens a file with shared access (other processes may read and write it meanwhile).
 std::FILE* OpenShared(const std::string& windowsPath, const char* mode);
-// Opens a file for appending, created when missing; on POSIX a final symbolic link is not
-// followed (the open fails instead), so a planted link cannot redirect the writes.
-std::FILE* OpenForAppend(const std::string& windowsPath);
+// Appends the bytes to a file in one write, opening it (created when missing) with shared access
+// and closing it again. On POSIX a final symbolic link is not followed (the open fails instead),
+// so a planted link cannot redirect the writes. Returns false when nothing could be written.
+bool AppendToFile(const std::string& windowsPath, const std::string& bytes);
 // Creates an empty file only when nothing exists at the path: never truncates, and on POSIX
 // never follows a link (a dangling one included). New files are readable by their owner only.
 bool CreateEmptyFileIfMissing(const std::string& windowsPath);

@@ -4,10 +4,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -48,17 +50,18 @@ std::string Failure(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
 }
 
+// Writes the whole content at `offset`, or where the file stands when `offset` is negative.
 bool WriteAllAt(int fd, const std::string& content, off_t offset) {
   const char* data = content.data();
   std::size_t left = content.size();
   while (left > 0) {
-    const ssize_t written = ::pwrite(fd, data, left, offset);
+    const ssize_t written = offset < 0 ? ::write(fd, data, left) : ::pwrite(fd, data, left, offset);
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
     }
     data += written;
-    offset += written;
+    if (offset >= 0) offset += written;
     left -= static_cast<std::size_t>(written);
   }
   return true;
@@ -160,8 +163,23 @@ std::string NativePath(const std::string& windowsPath) {
   return path;
 }
 
+namespace {
+std::atomic<pid_t> cachedProcessId{0};
+void ForgetProcessId() {
+  cachedProcessId.store(0, std::memory_order_relaxed);
+}
+}  // namespace
+
+// Every log entry carries the process id; asking the system each time is a system call.
 unsigned long CurrentProcessId() {
-  return static_cast<unsigned long>(::getpid());
+  pid_t pid = cachedProcessId.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    static const int forgetInChild = ::pthread_atfork(nullptr, nullptr, ForgetProcessId);
+    (void)forgetInChild;
+    pid = ::getpid();
+    cachedProcessId.store(pid, std::memory_order_relaxed);
+  }
+  return static_cast<unsigned long>(pid);
 }
 
 std::size_t FormatLocalTime(char* buffer, std::size_t size, const char* format) {
@@ -186,13 +204,14 @@ bool RemoveFile(const std::string& windowsPath) {
   return std::remove(NativePath(windowsPath).c_str()) == 0;
 }
 
-std::FILE* OpenForAppend(const std::string& windowsPath) {
+bool AppendToFile(const std::string& windowsPath, const std::string& bytes) {
+  // O_APPEND makes the single write one append, whole even beside other processes' entries.
   const int fd = ::open(NativePath(windowsPath).c_str(),
                         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  std::FILE* file = ::fdopen(fd, "ab");
-  if (file == nullptr) ::close(fd);
-  return file;
+  if (fd < 0) return false;
+  const bool written = WriteAllAt(fd, bytes, -1);
+  ::close(fd);
+  return written;
 }
 
 bool CreateEmptyFileIfMissing(const std::string& windowsPath) {

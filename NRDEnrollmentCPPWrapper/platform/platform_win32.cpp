@@ -102,9 +102,7 @@ void RemoveLeftoverTemps(const std::string& path) {
   ::FindClose(search);
 }
 
-bool WriteAllAt(HANDLE file, const std::string& content) {
-  LARGE_INTEGER start{};
-  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+bool WriteAll(HANDLE file, const std::string& content) {
   const char* data = content.data();
   std::size_t left = content.size();
   while (left > 0) {
@@ -114,7 +112,14 @@ bool WriteAllAt(HANDLE file, const std::string& content) {
     data += written;
     left -= written;
   }
-  return ::SetEndOfFile(file) != 0;
+  return true;
+}
+
+// Makes the file's whole content `content`.
+bool WriteAllAt(HANDLE file, const std::string& content) {
+  LARGE_INTEGER start{};
+  return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, content) &&
+         ::SetEndOfFile(file) != 0;
 }
 
 bool ReadAll(HANDLE file, std::string& content) {
@@ -149,8 +154,15 @@ std::string OverwriteInPlace(const std::string& path, const std::string& content
 
 }  // namespace
 
-std::FILE* OpenForAppend(const std::string& windowsPath) {
-  return ::_fsopen(windowsPath.c_str(), "ab", _SH_DENYNO);
+bool AppendToFile(const std::string& windowsPath, const std::string& bytes) {
+  // Append-only access makes each write one append, whole even beside other processes' entries.
+  HANDLE file =
+      ::CreateFileA(windowsPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool written = WriteAll(file, bytes);
+  ::CloseHandle(file);
+  return written;
 }
 
 bool CreateEmptyFileIfMissing(const std::string& windowsPath) {

@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <exception>
-#include <memory>
 #include <string>
 
 #include "QmtSR.h"
@@ -16,10 +15,6 @@ namespace {
 constexpr const char* kEnrollmentLogPath = "..\\log\\SREnrollmentlog.log";
 constexpr const char* kAuthenticationLogPath = "..\\..\\..\\log\\SRAuthenticationlog.log";
 constexpr const char* kBannerRule = "================================";  // 32 characters
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 }  // namespace
 
@@ -36,13 +31,9 @@ void QmtSR::SRWrapperEnrollmentAuthLogEntry(std::string message) {
     std::string& entry = message.insert(0, header);
 
     const char* path = enrollmentStatus_ == 1 ? kAuthenticationLogPath : kEnrollmentLogPath;
-    // A stream buffer holding the whole entry makes the close one single append, so entries of
-    // processes sharing the file interleave whole. Declared first: the file closes before it.
-    std::string ioBuffer(entry.size() + 1, '\0');
-    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenForAppend(path));
-    if (!file) return;
-    std::setvbuf(file.get(), ioBuffer.data(), _IOFBF, ioBuffer.size());
-    std::fwrite(entry.data(), 1, entry.size(), file.get());
+    // One open, one write of the whole entry and one close: entries of processes sharing the
+    // file interleave whole.
+    platform::AppendToFile(path, entry);
   } catch (const std::exception&) {
   }
 }

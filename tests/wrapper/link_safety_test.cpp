@@ -10,18 +10,18 @@ namespace {
 using namespace qmt_test;
 namespace platform = SRCppWrap::platform;
 
-bool CreateSeed() { return platform::CreateEmptyFileIfMissing("seed.data"); }
+bool CreateSeed() {
+  return platform::CreateEmptyFileIfMissing("seed.data");
+}
 
 bool OpenAsLog() {
-  std::FILE* file = platform::OpenForAppend("seed.data");
-  if (file != nullptr) std::fclose(file);
-  return file != nullptr;
+  return platform::AppendToFile("seed.data", "entry");
 }
 
 TEST(FileCreation, NeverEmptiesAFileNorWritesThroughALink) {
   const struct {
-    const char* link;  // what "seed.data" links to; nullptr: no link
-    bool (*write)();   // true when the write went ahead
+    const char* link;       // what "seed.data" links to; nullptr: no link
+    bool (*write)();        // true when the write went ahead
     const char* seedAfter;  // read through any link
     bool fileThere, wrote;
   } cases[] = {{nullptr, CreateSeed, "", false, true},
