@@ -1,16 +1,10 @@
 #ifndef NRD_TESTS_CRYPTO_HELPERS_H
 #define NRD_TESTS_CRYPTO_HELPERS_H
 
-#include <cstdlib>
-#include <string>
+#include <cstddef>
 
 #include "sdk/crypto/random.h"
-
-inline std::string Take(char* text) {
-  std::string copy = text != nullptr ? text : "<NULL>";
-  std::free(text);
-  return copy;
-}
+#include "support/sdk_handles.h"
 
 // While in scope, the generator yields start, start+1, ... and counts the bytes drawn.
 struct CountingRandomSource {

@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string Take(char* text) {  // a text the step allocated
-  const std::string out = text;
-  free(text);
-  return out;
-}
-
 void SetText(char*& field, const char* value) {
   field = srStrReplace(field, srStrDup(value));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sdk/crypto/encodings.h"
+#include "support/sdk_handles.h"
 
 namespace {
 
@@ -18,9 +19,8 @@ ByteVec HexDecode(const char* hex) {
 }
 
 TEST(UrlEncode, OnlyAsciiLettersAndDigitsPass) {
-  char* encoded = srUrlEncode("AZaz09 -_.*/:+%&=\x01\x7f\xff");
-  EXPECT_STREQ(encoded, "AZaz09+%2d%5f%2e%2a%2f%3a%2b%25%26%3d%01%7f%ff");
-  free(encoded);
+  EXPECT_EQ(Take(srUrlEncode("AZaz09 -_.*/:+%&=\x01\x7f\xff")),
+            "AZaz09+%2d%5f%2e%2a%2f%3a%2b%25%26%3d%01%7f%ff");
 }
 
 TEST(HexCodec, PairsCaseOddLengthAndRoundTrip) {

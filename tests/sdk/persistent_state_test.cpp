@@ -17,10 +17,7 @@ ContextPtr NewContext() {
 }
 
 std::string Get(SRContext* ctx) {
-  char* text = SRStorageDataGet(ctx);
-  std::string result(text);
-  free(text);
-  return result;
+  return Take(SRStorageDataGet(ctx));
 }
 
 void SetText(char** field, const char* value) {
@@ -60,7 +57,7 @@ TEST(StateLoad, RoundTripRestoresEveryField) {
   ASSERT_EQ(c->service_count, 2);
   EXPECT_STREQ(c->services[0].name, "Mail & Web");
   EXPECT_STREQ(c->services[0].icon, "i&&con");
-  EXPECT_EQ(c->services[0].url, nullptr);  // not carried by the text
+  EXPECT_EQ(c->services[0].url, nullptr);               // not carried by the text
   EXPECT_STREQ(c->services[1].name, "lit &amp; name");  // escaped once more, loaded back as is
   EXPECT_STREQ(c->messages[0].content, "a&b&&c&");
 
@@ -151,9 +148,7 @@ TEST(StateLoad, DamagedCounts) {
 }
 
 TEST(AmpUnescape, NotRescanned) {
-  char* text = srAmpUnescape("&amp;amp;&am&amp;p;");
-  EXPECT_STREQ(text, "&amp;&am&p;");
-  free(text);
+  EXPECT_EQ(Take(srAmpUnescape("&amp;amp;&am&amp;p;")), "&amp;&am&p;");
 }
 
 }  // namespace

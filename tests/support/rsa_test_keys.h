@@ -7,17 +7,18 @@
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
+#include <openssl/crypto.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/rsa.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <algorithm>
 #include <vector>
 
 namespace rsa_test {
@@ -39,18 +40,13 @@ inline std::string ToHex(const Bytes& bytes) {
   return hex;
 }
 
-// Strict decoding for test data: even length, hex digits only.
+// Strict decoding for test data: an odd length or a character that is not a hex digit throws.
 inline Bytes FromHex(const std::string& hex) {
-  auto nibble = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    throw std::invalid_argument("not a hex digit");
-  };
-  if (hex.size() % 2 != 0) throw std::invalid_argument("odd hex length");
-  Bytes bytes(hex.size() / 2);
-  for (size_t i = 0; i < bytes.size(); i++)
-    bytes[i] = static_cast<unsigned char>(nibble(hex[2 * i]) << 4 | nibble(hex[2 * i + 1]));
+  long length = 0;
+  unsigned char* raw = OPENSSL_hexstr2buf(hex.c_str(), &length);
+  Check(raw != nullptr && hex.find(':') == std::string::npos, "OPENSSL_hexstr2buf");
+  Bytes bytes(raw, raw + length);
+  OPENSSL_free(raw);
   return bytes;
 }
 
@@ -120,13 +116,12 @@ class RsaTestKey {
   const std::string& ModulusHex() const { return modulus_hex_; }
   size_t Size() const { return modulus_hex_.size() / 2; }  // k, the modulus length in bytes
 
-  // block^d mod n and block^e mod n; block is k bytes and below n.
+  // block^d mod n; block is k bytes and below n.
   Bytes PrivateRaw(const Bytes& block) const {
     std::optional<Bytes> out = Decrypt(block, RSA_NO_PADDING, {});
     Check(out.has_value(), "raw private operation");
     return *out;
   }
-  Bytes PublicRaw(const Bytes& block) const { return Encrypt(block, RSA_NO_PADDING, {}); }
 
   // Standard RSA-OAEP with SHA-256 and MGF1-SHA-256 (one block).
   Bytes OaepEncrypt(const Bytes& message, const Bytes& label = {}) const {
@@ -136,14 +131,10 @@ class RsaTestKey {
     return Decrypt(ciphertext, RSA_PKCS1_OAEP_PADDING, {});
   }
 
-  // The OAEP-encoded block EM (k bytes) OpenSSL makes for message: its own encryption
-  // undone with the raw private operation.
-  Bytes OaepEncode(const Bytes& message, const Bytes& label = {}) const {
-    return PrivateRaw(OaepEncrypt(message, label));
-  }
-  // What the service sends for a value the SDK recovers: the OAEP block raised to d.
+  // What the service sends for a value the SDK recovers: the OAEP block OpenSSL makes for the
+  // message (its own encryption undone with the raw private operation), raised to d.
   Bytes ServiceBlock(const Bytes& message, const Bytes& label = {}) const {
-    return PrivateRaw(OaepEncode(message, label));
+    return PrivateRaw(PrivateRaw(OaepEncrypt(message, label)));
   }
 
  private:

@@ -1,5 +1,8 @@
+#include <map>
+
 #include "QmtSR.h"
 #include "wrapper/log_sandbox.h"
+#include "wrapper/runtime_settings.h"
 
 namespace {
 
@@ -41,7 +44,8 @@ TEST(Initializers, QmtSRInitializeStoresStatusBeforeItsFirstLine) {
     sr.SetEnrollmentStatus(previous);
     sr.QmtSRInitialize("UK", "S", "E", "9.1", "U", "MAC", "W", 15000, 2, "SERIAL", "RRDI", status);
     const bool auth = status == 1;
-    EXPECT_EQ(ReadMessages(auth ? sandbox.AuthenticationLog() : sandbox.EnrollmentLog()).size(), 13u);
+    EXPECT_EQ(ReadMessages(auth ? sandbox.AuthenticationLog() : sandbox.EnrollmentLog()).size(),
+              13u);
     EXPECT_FALSE(fs::exists(auth ? sandbox.EnrollmentLog() : sandbox.AuthenticationLog()));
     EXPECT_EQ(sr.GetEnrollmentStatus(), status);
     EXPECT_EQ(sr.GetOTP_service_index(), 2);
@@ -56,6 +60,37 @@ TEST(Initializers, ProxyParametersNeverLogThePassword) {
   EXPECT_EQ(ReadFile(sandbox.EnrollmentLog()).find("Pa55-w0rd!"), std::string::npos);
   EXPECT_EQ(sr.Getproxy_password(), "Pa55-w0rd!");
   EXPECT_EQ(sr.Gethttp_port(), 3128L);
+}
+
+// The opt-ins switch on only at their exact values; anything else keeps the documented default.
+TEST(RuntimeSettings, OptInsReadFromTheEnvironment) {
+  static std::map<std::string, std::string> environment;
+  const auto lookup = [](const char* name) -> const char* {
+    const auto found = environment.find(name);
+    return found == environment.end() ? nullptr : found->second.c_str();
+  };
+  const struct {
+    const char *timeout, *verify, *secrets, *proxyAuth;  // nullptr: unset
+    long timeoutMs;
+    bool verifies, logsSecrets, sendsProxyAuth;
+  } cases[] = {{nullptr, nullptr, nullptr, nullptr, 0, false, true, false},
+               {"2500", "1", "0", "1", 2500, true, false, true},
+               {"25ms", "yes", "no", "true", 0, false, true, false},
+               {"-5", "", "1", "0", 0, false, true, false},
+               {"99999999999999999999", nullptr, nullptr, nullptr, 0, false, true, false}};
+  for (const auto& c : cases) {
+    environment.clear();
+    const char* names[] = {"QMT_HTTP_TIMEOUT_MS", "QMT_TLS_VERIFY", "QMT_LOG_SECRETS",
+                           "QMT_PROXY_AUTH"};
+    const char* values[] = {c.timeout, c.verify, c.secrets, c.proxyAuth};
+    for (int i = 0; i < 4; i++)
+      if (values[i] != nullptr) environment[names[i]] = values[i];
+    const SRCppWrap::detail::RuntimeSettings read = SRCppWrap::detail::ReadRuntimeSettings(lookup);
+    EXPECT_EQ(read.totalTimeoutMs, c.timeoutMs) << (c.timeout ? c.timeout : "unset");
+    EXPECT_EQ(read.verifyTls, c.verifies);
+    EXPECT_EQ(read.logSecrets, c.logsSecrets);
+    EXPECT_EQ(read.proxyAuth, c.sendsProxyAuth);
+  }
 }
 
 }  // namespace
