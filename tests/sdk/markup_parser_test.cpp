@@ -45,7 +45,7 @@ TEST(MarkupParse, AcceptedShapes) {
 
 TEST(MarkupParse, RefusedShapes) {
   const char* refused[] = {
-      "",      "no markup", "<?xml?>", "<", "<r>", "<r>text",
+      "",      "no markup", "<?xml?>", "<", "<r>", "<r>text", "<r b",
       "<r></rr>",        "<rr></r>",  // extension or prefix of the name
       "<r a='1'></r>",   // single quotes do not delimit
       "<r a=\"1></r>",   "<r a></r>",  // unterminated value, attribute without a value
