@@ -71,7 +71,7 @@ TEST(EntitiesDecode, Table) {
   const char* cases[][2] = {
       {"&lt;b&gt;", "<b>"},
       {"&quot;q&quot; &apos;s&apos;", "\"q\" 's'"},
-      {"&#65;&#x41;&#x61;", "AAa"},
+      {"&#65;&#x41;&#x6f;", "AAo"},
       {"&#x263A;", ":"},             // low 8 bits only
       {"&#-191;", "A"},              // atoi reads the sign; -191 & 0xFF = 0x41
       {"&# 66;", "B"},               // and skips leading white space

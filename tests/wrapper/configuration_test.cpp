@@ -58,7 +58,7 @@ TEST(Initializers, ProxyParametersNeverLogThePassword) {
   sr.InitializeProxyParameters("proxy-user", "Pa55-w0rd!", "proxy.local", 3128L, "*.local");
   EXPECT_EQ(ReadMessages(sandbox.EnrollmentLog()).size(), 6u);
   EXPECT_EQ(ReadFile(sandbox.EnrollmentLog()).find("Pa55-w0rd!"), std::string::npos);
-  EXPECT_EQ(sr.Getproxy_password(), "Pa55-w0rd!");
+  EXPECT_EQ(sr.Getproxy_user() + sr.Getproxy_password(), "proxy-userPa55-w0rd!");
   EXPECT_EQ(sr.Gethttp_port(), 3128L);
 }
 
