@@ -91,7 +91,8 @@ TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
   SetText(ctx->request_mode, "otp");
   // clang-format off
   ReplyDoc finalize({{"err", "OK"}, {"e_n", "2"}, {"e_field", "f"}, {"e_value", "v"},
-                     {"code", "c7"}, {"action", "a1"}, {"alias", "al"}});
+                     {"code", "c7"}, {"action", "a1"}, {"alias", "al"}, {"form", "fm"},
+                     {"otpfield", "of"}, {"Kps", "kp"}});
   // clang-format on
   EXPECT_EQ(srFinalizeReplyRead(ctx.get(), const_cast<SRNode*>(finalize.get())), SR_OK);
   ASSERT_EQ(ctx->extra_field_count, 2);
@@ -100,7 +101,7 @@ TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
   EXPECT_EQ(ctx->pinless, 0);  // only an activation finalize sets it
   EXPECT_STREQ(ctx->reply_code, "c7");
   EXPECT_STREQ(ctx->reply_action, "a1");
-  EXPECT_STREQ(ctx->reply_alias, "al");
+  EXPECT_EQ(std::string(ctx->reply_alias) + ctx->form + ctx->otp_field + ctx->kps, "alfmofkp");
 }
 
 }  // namespace
