@@ -91,7 +91,7 @@ void RemoveLeftoverTemps(const std::string& path) {
   if (dir == nullptr) return;
   while (const dirent* entry = ::readdir(dir)) {
     const pid_t owner = LeftoverOwner(entry->d_name, base);
-    if (owner == 0 || owner == ::getpid()) continue;
+    if (owner == 0 || static_cast<unsigned long>(owner) == CurrentProcessId()) continue;
     if (::kill(owner, 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(dir), entry->d_name, 0);
   }
   ::closedir(dir);
@@ -102,7 +102,8 @@ void RemoveLeftoverTemps(const std::string& path) {
 int CreateSiblingTemp(const std::string& path, std::string& tempPath) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = path + kTempMarker + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    tempPath =
+        path + kTempMarker + std::to_string(CurrentProcessId()) + "-" + std::to_string(++counter);
     int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
