@@ -125,10 +125,10 @@ TEST(Hardening, FilesAreOwnerOnlyAndTheLogMasksSecrets) {
     body = server.put("/api/enrollmentinit", "{}")->body;
   }  // the log line is written once the request ends
   const std::string log = testing::internal::GetCapturedStderr();
-  const std::string code = devtest::JsonMember(body, "enrolment_code");
+  const std::string code = devtest::JsonStringMember(body, "enrolment_code");
   ASSERT_EQ(code.size(), 14u);
   EXPECT_EQ(log.find(code), std::string::npos) << log;
-  EXPECT_EQ(log.find(devtest::JsonMember(body, "login_otp")), std::string::npos);
+  EXPECT_EQ(log.find(devtest::JsonStringMember(body, "login_otp")), std::string::npos);
   EXPECT_NE(log.find("************" + code.substr(12)), std::string::npos);
   for (const std::string& path : {db, db + ".control-token"}) {
     struct stat info {};
@@ -146,7 +146,7 @@ TEST(Hardening, WrongLoginOtpsLockTheDevice) {
   const std::string prefix = R"({"device":")" + std::string(device.ctx()->device_id) + "\",";
   auto login = [&](const std::string& otp) {
     const auto answer = server.put(devserver::kLoginPath, prefix + R"("otp":")" + otp + "\"}");
-    return devtest::JsonMember(answer->body, "status");
+    return devtest::JsonStringMember(answer->body, "status");
   };
   for (int i = 0; i < devserver::LoginGuard::kFreeAttempts; ++i) {
     EXPECT_EQ(login("00000000"), "INVALID_OTP") << i;

@@ -14,6 +14,7 @@
 #include "sdk/ws_exchange.h"
 #include "server.h"
 #include "support/sdk_handles.h"
+#include "wrapper/json_reply.h"
 
 namespace devtest {
 
@@ -77,21 +78,14 @@ inline std::string ReplyText(const std::string& body, const char* name) {
   return doc ? srDocText(doc.get(), name) : "";
 }
 
-// The value of a string member of a flat JSON object ("" when absent).
-inline std::string JsonMember(const std::string& body, const std::string& name) {
-  const std::string key = "\"" + name + "\":\"";
-  const size_t at = body.find(key);
-  if (at == std::string::npos) return "";
-  const size_t from = at + key.size();
-  return body.substr(from, body.find('"', from) - from);
-}
+using SRCppWrap::detail::JsonStringMember;
 
 // The code of a mass enrolment request.
 inline std::string Enrol(Running& server) {
   const auto res =
       server.put(devserver::kMassEnrolmentPath, R"({"rrdi_code":"R1","secret_code":"s3cr3t"})");
   if (!res || res->status != 200) throw std::runtime_error("enrolment refused");
-  return JsonMember(res->body, "enrolment_code");
+  return JsonStringMember(res->body, "enrolment_code");
 }
 
 // An SDK context whose transport GETs from the running server; its PIN is "2468".

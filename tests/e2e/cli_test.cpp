@@ -46,7 +46,7 @@ struct ProgramRun {
 
 ProgramRun RunQmtsr(const Args& args, const char* input = "/dev/null") {
   const int code = ExitCode(StartQmtsr(args, input));
-  return {code, ReadFile("qmtsr.out").value_or(""), ReadFile("qmtsr.err").value_or("")};
+  return {code, ReadFile("qmtsr.out"), ReadFile("qmtsr.err")};
 }
 
 class QmtsrTest : public WorkflowTest {
@@ -103,7 +103,7 @@ TEST_F(QmtsrTest, EnrolsAndKillsDuringOtpRunsNeverDamageTheSeedNorLeaveDebris) {
     ::usleep(static_cast<useconds_t>((kill * 7919) % 40000));  // spread over a whole run
     ::kill(run, SIGKILL);
     ExitCode(run);
-    const std::string seed = ReadFile(drive_.seedFile()).value_or("");
+    const std::string seed = ReadFile(drive_.seedFile());
     ASSERT_EQ(seed.rfind("0.2.7&&", 0), 0u) << "after kill " << kill << ": '" << seed << "'";
   }
   // What a kill between writing and renaming leaves; its process has ended.

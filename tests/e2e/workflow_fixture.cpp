@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -94,14 +93,6 @@ DriveRoot::~DriveRoot() {
 
 void DriveRoot::WritePin(const std::string& pin) const { WriteFile(pinFile(), pin); }
 
-std::optional<std::string> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
@@ -133,7 +124,7 @@ void DevServerProcess::Stop() {
 
 void DevServerProcess::ArmFault(const std::string& faultJson) const {
   // The server writes its control token beside the database at start.
-  std::string token = ReadFile(folder_ / "sentrel.db.control-token").value_or("");
+  std::string token = ReadFile(folder_ / "sentrel.db.control-token");
   token = token.substr(0, token.find('\n'));
   httplib::Client client("127.0.0.1", port_);
   const auto answer = client.Put("/control/faults", {{"Authorization", "Bearer " + token}},

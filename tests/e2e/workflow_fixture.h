@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "QmtSR.h"
+#include "support/test_os.h"
 
 namespace qmt_e2e {
 
@@ -42,7 +43,7 @@ class DriveRoot {
   std::optional<std::string> previousDriveRoot_;
 };
 
-std::optional<std::string> ReadFile(const fs::path& path);
+using qmt_test::ReadFile;
 void WriteFile(const fs::path& path, const std::string& content);
 
 // sentrel-devserver as a child process for one test: a fresh database in its own temporary
@@ -63,7 +64,7 @@ class DevServerProcess {
   void ArmFault(const std::string& faultJson) const;  // a JSON object as the server takes it
   // The server's login check: the "status" member of its answer ("OK" when accepted).
   std::string Login(const std::string& device, const std::string& otp) const;
-  std::string RequestLog() const { return ReadFile(folder_ / "requests.log").value_or(""); }
+  std::string RequestLog() const { return ReadFile(folder_ / "requests.log"); }
 
  private:
   void Stop();
@@ -95,10 +96,8 @@ class WorkflowTest : public testing::Test {
   void Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const;
   // A complete mass enrolment that must succeed; returns the back end's login OTP.
   std::string EnrolOrFail();
-  std::string EnrollmentLog() const { return ReadFile(drive_.enrollmentLog()).value_or(""); }
-  std::string AuthenticationLog() const {
-    return ReadFile(drive_.authenticationLog()).value_or("");
-  }
+  std::string EnrollmentLog() const { return ReadFile(drive_.enrollmentLog()); }
+  std::string AuthenticationLog() const { return ReadFile(drive_.authenticationLog()); }
 
   DevServerProcess server_;
   DriveRoot drive_;

@@ -104,4 +104,15 @@ TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
   EXPECT_EQ(std::string(ctx->reply_alias) + ctx->form + ctx->otp_field + ctx->kps, "alfmofkp");
 }
 
+// The follow-up's reply carries a sync block, kept only when the reply says OK.
+TEST(ReplyRead, SecretsReplyKeepsItsSyncBlockOnlyWhenOk) {
+  for (const std::string err : {"OK", "E7"}) {
+    ContextPtr ctx = NewContext();
+    ReplyDoc reply({{"err", err}, {"K", "kv"}});
+    EXPECT_EQ(srSecretsReplyRead(ctx.get(), reply.release()),
+              err == "OK" ? SR_OK : SR_ERR_SYNCHROFAILED);
+    EXPECT_STREQ(ctx->k_value, err == "OK" ? "kv" : "");
+  }
+}
+
 }  // namespace

@@ -14,18 +14,13 @@
 #include "auth_service.h"
 #include "faults.h"
 #include "markup.h"
+#include "query.h"
 #include "sdk/SRSdk.h"
 #include "support/sdk_handles.h"
 
-// The raw (still encoded) value of a query item of a request URL; "" when absent.
+// The decoded value of a query item of a request URL; "" when absent.
 inline std::string QueryItem(const std::string& url, const std::string& name) {
-  for (const char* separator : {"?", "&"}) {
-    const size_t at = url.find(separator + name + "=");
-    if (at == std::string::npos) continue;
-    const size_t from = at + name.size() + 2;
-    return url.substr(from, url.find('&', from) - from);
-  }
-  return "";
+  return devserver::parseQuery(devserver::queryOf(url)).items[name];
 }
 
 class ServicePeer {

@@ -15,6 +15,7 @@ constexpr char kDataKey[] = "000102030405060708090a0b0c0d0e0f";
 TEST(SyncData, ReadsTheWholeBlock) {
   ContextPtr ctx = NewContext();
   ctx->sync_int_3 = 5;
+  ctx->sync_text_1 = srStrReplace(ctx->sync_text_1, srStrDup("old"));
   // clang-format off
   ReplyDoc doc({{"id", "dev"}, {"server", "http://s.test"}, {"J", "jj"}, {"connected", "3600"}, {"Tsync", "77"},
                 {"s_n", "2"}, {"s_id", "5"}, {"s_name", "five"}, {"s_ksc", "ksc"},
@@ -28,6 +29,7 @@ TEST(SyncData, ReadsTheWholeBlock) {
   EXPECT_LE(ctx->connected_until, srNow() + 3600);
   EXPECT_EQ(ctx->last_sync, 77);
   EXPECT_EQ(ctx->sync_int_3, 0);
+  EXPECT_STREQ(ctx->sync_text_1, "");
   // Two services announced, one described: the second is empty.
   ASSERT_EQ(ctx->service_count, 2);
   const SRService& s = ctx->services[0];
@@ -73,4 +75,14 @@ TEST(SyncData, ListCountsAreBounded) {
 }
 
 // The notice describes the last reply: one without it clears it.
+TEST(NewVersion, FollowsTheLastReply) {
+  ContextPtr ctx = NewContext();
+  for (const char* version : {"2.0", ""}) {
+    ReplyDoc doc({{"newversion", version}, {"newversionurl", std::string("u") + version}});
+    srNewVersionRead(ctx.get(), doc.get());
+    EXPECT_STREQ(ctx->new_version, version);
+    EXPECT_EQ(ctx->new_version_url, std::string("u") + version);
+  }
+}
+
 }  // namespace

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -50,6 +52,12 @@ inline std::tm LocalTime(std::time_t when) {
   ::localtime_r(&when, &local);
 #endif
   return local;
+}
+
+// A file's whole content; "" when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // A new, empty folder of this process's own under the temporary folder.

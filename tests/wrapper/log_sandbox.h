@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,11 +17,6 @@ namespace qmt_test {
 
 namespace fs = std::filesystem;
 using Messages = std::vector<std::string>;
-
-inline std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Runs the test in <tmp>/qmtsr-XXXXXX/a/b/c: the enrolment log "..\log\..." then lives in
 // a/b/log and the authentication log "..\..\..\log\..." in log.

@@ -1,3 +1,6 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/Platform.h"
 #include "wrapper/log_sandbox.h"
 
@@ -14,6 +17,8 @@ TEST(NativePath, MapsWindowsPathsUnderTheDriveRoot) {
   } cases[] = {
       {unset, R"(C:\APP\qmt\GEN\seed.txt)", "/C/APP/qmt/GEN/seed.txt"},
       {unset, R"(z:\x)", "/z/x"},  // the drive letter as written
+      {unset, "C:", "/C"},
+      {unset, R"(C:\)", "/C/"},
       {unset, R"(C:/mixed\separators)", "/C/mixed/separators"},
       {std::string(""), R"(C:\a)", "/C/a"},  // empty means unset
       {std::string("/srv/drives/"), R"(C:\APP\qmt)", "/srv/drives/C/APP/qmt"},
@@ -45,6 +50,28 @@ TEST(Platform, FileCallsUseTheMappedPath) {
   EXPECT_FALSE(platform::RemoveFile(R"(C:\APP\file.txt)"));
   EXPECT_EQ(std::distance(fs::directory_iterator(app), fs::directory_iterator()), 1);  // no temp
   EXPECT_EQ(platform::OpenShared(R"(C:\missing\file.txt)", "rb"), nullptr);
+}
+
+// A replace removes what a killed replace left beside the file, and nothing else: not the
+// temporaries of running processes (this one, init) nor names of another form or file.
+TEST(Platform, ReplaceRemovesOnlyLeftoversOfEndedProcesses) {
+  LogSandbox sandbox;
+  ScopedEnv env("QMT_DRIVE_ROOT", sandbox.Root().string());
+  const fs::path c = sandbox.Root() / "C";
+  fs::create_directories(c);
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const std::string dead = std::to_string(ended), self = std::to_string(::getpid());
+  const std::string kept[] = {"s.tmp-" + self + "-1", "s.tmp-1-1",
+                              "s.tmp-" + dead + "-",  "s.tmp-" + dead + "-1x",
+                              "s.tmp-" + dead + "_1", "s.tmp--" + dead + "-1",
+                              "t.tmp-" + dead + "-1", "xs.tmp-" + dead + "-1"};
+  for (const std::string& name : kept) std::ofstream(c / name) << "secret";
+  std::ofstream(c / ("s.tmp-" + dead + "-7")) << "secret";
+  ASSERT_TRUE(platform::ReplaceFileAtomically(R"(C:\s)", "abc"));
+  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(c / name)) << name;
+  EXPECT_FALSE(fs::exists(c / ("s.tmp-" + dead + "-7")));
 }
 
 }  // namespace
