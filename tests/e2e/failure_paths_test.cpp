@@ -18,7 +18,6 @@
 namespace qmt_e2e {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::HasSubstr;
 constexpr char kSeedNotSaved[] =
     "The new seed value could not be saved, the old seed file is kept: ";

@@ -13,7 +13,6 @@
 namespace qmt_e2e {
 namespace {
 
-namespace fs = std::filesystem;
 
 enum class Workflow { Mass, Rlx, Login };
 

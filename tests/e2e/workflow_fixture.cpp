@@ -1,15 +1,10 @@
 #include "workflow_fixture.h"
 
-#include <fcntl.h>
 #include <httplib.h>
 #ifdef _WIN32
-#include <io.h>
 #include <windows.h>
-#else
-#include <unistd.h>
 #endif
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -160,25 +155,6 @@ std::string WorkflowTest::EnrolOrFail() {
   }();
   EXPECT_EQ(result, 1000) << server_.RequestLog();
   return LastLogged(EnrollmentLog(), "Login OTP: ");
-}
-
-#ifdef _WIN32
-constexpr char kNullDevice[] = "NUL";
-#else
-constexpr char kNullDevice[] = "/dev/null";
-#endif
-
-QuietStdout::QuietStdout() : saved(::dup(::fileno(stdout))) {
-  std::fflush(stdout);
-  const int devNull = ::open(kNullDevice, O_WRONLY);
-  ::dup2(devNull, ::fileno(stdout));
-  ::close(devNull);
-}
-
-QuietStdout::~QuietStdout() {
-  std::fflush(stdout);
-  ::dup2(saved, ::fileno(stdout));
-  ::close(saved);
 }
 
 std::string LastLogged(const std::string& log, const std::string& prefix) {

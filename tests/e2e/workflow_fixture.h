@@ -104,12 +104,11 @@ class WorkflowTest : public testing::Test {
   std::string seedPath_ = "C:\\APP\\qmt\\GEN\\seed.data";  // as configured by the host
 };
 
-// Sends standard output to the null device while in scope: the transport echoes every reply
-// body there, which would bury the test's own output.
+// Keeps standard output out of the test's own while in scope: the transport echoes every
+// reply body there, which would bury the test's output.
 struct QuietStdout {
-  QuietStdout();
-  ~QuietStdout();
-  int saved;
+  QuietStdout() { testing::internal::CaptureStdout(); }
+  ~QuietStdout() { testing::internal::GetCapturedStdout(); }
 };
 
 // The message of the last log entry that starts with `prefix`, without the prefix; "" if none.

@@ -11,10 +11,6 @@
 
 namespace {
 
-void SetText(char*& field, const char* value) {
-  field = srStrReplace(field, srStrDup(value));
-}
-
 TEST(QueryBuild, SetupItemsInOrderAndEncoded) {
   ContextPtr ctx = NewContext();
   SetText(ctx->device_id, "a b");

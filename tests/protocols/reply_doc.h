@@ -21,10 +21,6 @@ inline std::string Markup(const Elements& elements) {
   return reply.document();
 }
 
-inline ContextPtr NewContext() {
-  return ContextPtr(SRInit(0, "serial", "key", NoTransport, nullptr));
-}
-
 // A reply document parsed by the SDK's own parser; release() hands it to a step that frees it.
 class ReplyDoc {
  public:

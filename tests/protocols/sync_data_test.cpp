@@ -15,7 +15,7 @@ constexpr char kDataKey[] = "000102030405060708090a0b0c0d0e0f";
 TEST(SyncData, ReadsTheWholeBlock) {
   ContextPtr ctx = NewContext();
   ctx->sync_int_3 = 5;
-  ctx->sync_text_1 = srStrReplace(ctx->sync_text_1, srStrDup("old"));
+  SetText(ctx->sync_text_1, "old");
   // clang-format off
   ReplyDoc doc({{"id", "dev"}, {"server", "http://s.test"}, {"J", "jj"}, {"connected", "3600"}, {"Tsync", "77"},
                 {"s_n", "2"}, {"s_id", "5"}, {"s_name", "five"}, {"s_ksc", "ksc"},
@@ -40,7 +40,7 @@ TEST(SyncData, ReadsTheWholeBlock) {
   EXPECT_STREQ(ctx->messages[0].content, "c");
   EXPECT_EQ(ctx->storage_changed, 1);
   // No lists and no K1: the lists stay and the stored K1 is diversified; the state is marked.
-  ctx->k1 = srStrReplace(ctx->k1, srStrDup("00112233445566778899aabbccddeeff"));
+  SetText(ctx->k1, "00112233445566778899aabbccddeeff");
   ctx->storage_changed = 0;
   ReplyDoc second({{"id", ""}, {"dK1", "x"}});
   srSyncDataRead(ctx.get(), second.get(), kDataKey);

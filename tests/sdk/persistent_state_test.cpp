@@ -12,16 +12,8 @@
 
 namespace {
 
-ContextPtr NewContext() {
-  return ContextPtr(SRInit(0, "serial", "key", NoTransport, nullptr));
-}
-
 std::string Get(SRContext* ctx) {
   return Take(SRStorageDataGet(ctx));
-}
-
-void SetText(char** field, const char* value) {
-  *field = srStrReplace(*field, srStrDup(value));
 }
 
 // An enrolled device with two services, one key and two messages; names and texts carry "&".
@@ -62,7 +54,7 @@ TEST(StateLoad, RoundTripRestoresEveryField) {
   EXPECT_STREQ(c->messages[0].content, "a&b&&c&");
 
   // Writing leaves the changed flag alone; loading replaces stored items, not the session.
-  SetText(&c->challenge, "in-progress");
+  SetText(c->challenge, "in-progress");
   c->storage_changed = 1;
   EXPECT_EQ(Get(c), kEnrolled);
   ASSERT_EQ(SRStorageDataSet(c, kFresh.c_str()), 0);
@@ -78,6 +70,7 @@ TEST(StateLoad, UnknownVersionChangesNothing) {
     EXPECT_EQ(Get(ctx.get()), kEnrolled) << text;
   }
   EXPECT_EQ(SRStorageDataSet(ctx.get(), nullptr), 3);
+  EXPECT_EQ(srStateVersionCode(ctx.get(), nullptr), 0);
 }
 
 // The enrolled text in the layout of an older format: no pinless item before 0.2.7 and services

@@ -1,4 +1,5 @@
-// Owning handles for SDK records and texts in tests, and a transport that never answers.
+// Owning handles for SDK records and texts in tests, a transport that never answers, and a
+// bare context to set texts in.
 #ifndef NRD_TESTS_SUPPORT_SDK_HANDLES_H
 #define NRD_TESTS_SUPPORT_SDK_HANDLES_H
 
@@ -9,6 +10,7 @@
 
 #include "sdk/SRSdk.h"
 #include "sdk/markup_parser.h"
+#include "sdk/string_helpers.h"
 
 struct ContextDeleter {
   void operator()(SRContext* ctx) const { SRContextFree(ctx); }
@@ -29,6 +31,15 @@ inline std::string Take(char* text) {
 
 inline int32_t NoTransport(const char*, int32_t, void*) {
   return 0;
+}
+
+inline ContextPtr NewContext() {
+  return ContextPtr(SRInit(0, "serial", "key", NoTransport, nullptr));
+}
+
+// Sets one of a record's SDK-owned texts.
+inline void SetText(char*& field, const char* value) {
+  field = srStrReplace(field, srStrDup(value));
 }
 
 #endif

@@ -25,6 +25,10 @@ TEST(JsonStringMember, ReadsStringsAndNothingElse) {
       {R"({"status":"OK"} x)", "status", ""},
       {std::string("{\"status\":\"OK\"}\0junk", 20), "status", "OK"},  // cut at a zero byte
       {R"({"status":"OK","x":)" + deep + "}", "status", "OK"},  // deep nesting keeps the stack
+      // An escaped NUL ends the value, as the C text it becomes; other members stay whole.
+      {R"({"status":"OK\u0000 but not really"})", "status", "OK"},
+      {R"({"login_otp":"\u000012345678"})", "login_otp", ""},
+      {R"({"a":"x\u0000y","status":"OK"})", "status", "OK"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(JsonStringMember(c.reply, c.member.c_str()), c.value) << c.reply.substr(0, 40);

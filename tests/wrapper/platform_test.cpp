@@ -55,10 +55,7 @@ TEST(Platform, FileCallsUseTheMappedPath) {
 // A replace removes what a killed replace left beside the file, and nothing else: not the
 // temporaries of running processes (this one, init) nor names of another form or file.
 TEST(Platform, ReplaceRemovesOnlyLeftoversOfEndedProcesses) {
-  LogSandbox sandbox;
-  ScopedEnv env("QMT_DRIVE_ROOT", sandbox.Root().string());
-  const fs::path c = sandbox.Root() / "C";
-  fs::create_directories(c);
+  const LogSandbox sandbox;  // the working directory, where the relative names land
   const pid_t ended = ::fork();
   if (ended == 0) ::_exit(0);
   ::waitpid(ended, nullptr, 0);
@@ -67,11 +64,11 @@ TEST(Platform, ReplaceRemovesOnlyLeftoversOfEndedProcesses) {
                               "s.tmp-" + dead + "-",  "s.tmp-" + dead + "-1x",
                               "s.tmp-" + dead + "_1", "s.tmp--" + dead + "-1",
                               "t.tmp-" + dead + "-1", "xs.tmp-" + dead + "-1"};
-  for (const std::string& name : kept) std::ofstream(c / name) << "secret";
-  std::ofstream(c / ("s.tmp-" + dead + "-7")) << "secret";
-  ASSERT_TRUE(platform::ReplaceFileAtomically(R"(C:\s)", "abc"));
-  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(c / name)) << name;
-  EXPECT_FALSE(fs::exists(c / ("s.tmp-" + dead + "-7")));
+  for (const std::string& name : kept) std::ofstream(name) << "secret";
+  std::ofstream("s.tmp-" + dead + "-7") << "secret";
+  ASSERT_TRUE(platform::ReplaceFileAtomically("s", "abc"));
+  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(name)) << name;
+  EXPECT_FALSE(fs::exists("s.tmp-" + dead + "-7"));
 }
 
 }  // namespace
