@@ -13,6 +13,8 @@
 #include "sdk/SRSdk.h"
 #include "support/immutable_flag.h"
 #include "workflow_fixture.h"
+#include "wrapper/ProcessState.h"
+#include "wrapper/http_transport.h"
 #include "wrapper/runtime_settings.h"
 
 namespace qmt_e2e {
@@ -104,7 +106,9 @@ TEST(TlsVerification, RefusesAnUnknownCaAndAcceptsTheConfiguredOne) {
                         "-days 1 -extfile san.ext -out server.pem 2>/dev/null"),
             0);
   httplib::SSLServer server("server.pem", "server.key");
-  server.Put(".*", [](const httplib::Request&, httplib::Response& r) { r.set_content("{}", ""); });
+  const auto reply = [](const httplib::Request&, httplib::Response& r) { r.set_content("{}", ""); };
+  server.Put(".*", reply);
+  server.Get(".*", reply);
   const int port = server.bind_to_any_port("127.0.0.1");
   std::thread thread([&server] { server.listen_after_bind(); });
   for (int waited = 0; !server.is_running() && waited < 5000; ++waited) {
@@ -112,6 +116,8 @@ TEST(TlsVerification, RefusesAnUnknownCaAndAcceptsTheConfiguredOne) {
   }
 
   const auto saved = SRCppWrap::detail::Settings();
+  SRContext* context = SRInit(0, "serial", "key", SRCppWrap::detail::SdkTransport, nullptr);
+  SRCppWrap::detail::AdoptContext(context);  // released when the library unloads
   const std::string ca = (fs::current_path() / "ca.pem").string();
   const struct {
     bool verify;
@@ -122,10 +128,12 @@ TEST(TlsVerification, RefusesAnUnknownCaAndAcceptsTheConfiguredOne) {
     SCOPED_TRACE(c.caBundle);
     SRCppWrap::detail::Settings().verifyTls = c.verify;
     SRCppWrap::detail::Settings().caBundle = c.caBundle;
-    std::string reply;
-    EXPECT_EQ(SRCppWrap::QmtSR().MakeCURLRequest(
-                  "https://127.0.0.1:" + std::to_string(port) + "/", "{}", reply),
-              c.status);
+    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/";
+    std::string body;
+    EXPECT_EQ(SRCppWrap::QmtSR().MakeCURLRequest(url, "{}", body), c.status);
+    SRWsResponseSet(context, "");  // the service path alike
+    SRCppWrap::detail::SdkTransport(url.c_str(), 0, nullptr);
+    EXPECT_EQ(std::string(context->response_body), c.status == 200 ? "{}" : "");
   }
   SRCppWrap::detail::Settings() = saved;
   server.stop();

@@ -16,6 +16,7 @@ TEST(SyncData, ReadsTheWholeBlock) {
   ContextPtr ctx = NewContext();
   ctx->sync_int_3 = 5;
   SetText(ctx->sync_text_1, "old");
+  SetText(ctx->sync_text_2, "old");
   // clang-format off
   ReplyDoc doc({{"id", "dev"}, {"server", "http://s.test"}, {"J", "jj"}, {"connected", "3600"}, {"Tsync", "77"},
                 {"s_n", "2"}, {"s_id", "5"}, {"s_name", "five"}, {"s_ksc", "ksc"},
@@ -29,7 +30,7 @@ TEST(SyncData, ReadsTheWholeBlock) {
   EXPECT_LE(ctx->connected_until, srNow() + 3600);
   EXPECT_EQ(ctx->last_sync, 77);
   EXPECT_EQ(ctx->sync_int_3, 0);
-  EXPECT_STREQ(ctx->sync_text_1, "");
+  EXPECT_EQ(std::string(ctx->sync_text_1) + ctx->sync_text_2, "");
   // Two services announced, one described: the second is empty.
   ASSERT_EQ(ctx->service_count, 2);
   const SRService& s = ctx->services[0];

@@ -40,7 +40,10 @@ TEST(StringHelpers, ReplaceAllAndTokens) {
   char* cursor = text;
   std::string tokens;
   for (int i = 0; i < 4; i++) tokens += std::string(srTokenNext("&&", &cursor)) + "|";
-  EXPECT_EQ(tokens, "a|&b|||");
+  char rest[] = "x&&y";  // no separator: the whole rest is one token
+  cursor = rest;
+  tokens += srTokenNext("", &cursor);
+  EXPECT_EQ(tokens + "|" + srTokenNext("", &cursor), "a|&b|||x&&y|");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -30,13 +31,9 @@ inline void Check(bool ok, const char* what) {
 }
 
 inline std::string ToHex(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
   std::string hex;
-  hex.reserve(bytes.size() * 2);
-  for (unsigned char b : bytes) {
-    hex.push_back(kDigits[b >> 4]);
-    hex.push_back(kDigits[b & 0x0F]);
-  }
+  char pair[3];
+  for (unsigned char b : bytes) hex.append(pair, std::snprintf(pair, sizeof pair, "%02x", b));
   return hex;
 }
 

@@ -67,6 +67,7 @@ TEST(Platform, ReplaceRemovesOnlyLeftoversOfEndedProcesses) {
   for (const std::string& name : kept) std::ofstream(name) << "secret";
   std::ofstream("s.tmp-" + dead + "-7") << "secret";
   ASSERT_TRUE(platform::ReplaceFileAtomically("s", "abc"));
+  EXPECT_EQ(fs::status("s").permissions(), fs::perms::owner_read | fs::perms::owner_write);
   for (const std::string& name : kept) EXPECT_TRUE(fs::exists(name)) << name;
   EXPECT_FALSE(fs::exists("s.tmp-" + dead + "-7"));
 }
