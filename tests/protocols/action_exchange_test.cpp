@@ -82,7 +82,7 @@ TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
   EXPECT_EQ(srSetupReplyRead(ctx.get(), setup.release()), SR_OK);
   EXPECT_STREQ(ctx->antiphishing, "kite");
   EXPECT_EQ(ctx->prompt_count, 0);
-  EXPECT_EQ(ctx->prompts, nullptr);
+  EXPECT_TRUE(ctx->prompts == nullptr && ctx->current_service == -1);  // no service named
 
   SetText(ctx->request_mode, "otp");
   // clang-format off

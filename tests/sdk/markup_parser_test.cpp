@@ -54,6 +54,7 @@ TEST(MarkupParse, RefusedShapes) {
   };
   for (const char* markup : refused) EXPECT_FALSE(Parse(markup)) << markup;
   EXPECT_EQ(srMarkupParse(nullptr), nullptr);
+  srNodeFree(nullptr);  // freeing no document is allowed
 }
 
 TEST(MarkupParse, NestingDepthIsBoundedAndSiblingsFreeWithoutRecursion) {
@@ -113,7 +114,7 @@ TEST(EntityReplace, GeneralPairs) {
   // Rescans across the replacement; empty replacement; not shorter: one pass, no loop.
   const char* cases[][4] = {{"aab", "ab", "b", "b"}, {"xabcx", "abc", "", "xx"},
                             {"xaby", "ab", "c", "xcy"}, {"abab", "ab", "abab", "abababab"},
-                            {"abc", "", "z", "abc"}};
+                            {"abc", "", "z", "abc"}, {"abc", nullptr, "z", "abc"}};
   for (const auto& c : cases) EXPECT_EQ(Take(srEntityReplace(strdup(c[0]), c[1], c[2])), c[3]);
 }
 

@@ -136,7 +136,7 @@ TEST(StateLoad, DamagedCounts) {
   EXPECT_EQ(ctx->messages_time, 5);
   // A count the text really holds is honoured beyond the trusted size.
   std::string text = kUpToServices + "1000&&";
-  for (int i = 0; i < 1000; i++) text += std::to_string(i) + "&&n&&i&&0&&s&&k&&";
+  for (int i = 0; i < 1000; i++) text += std::to_string(i) + "&&n&&&&0&&s&&k&&";
   EXPECT_EQ(Loaded(text)->service_count, 1000);
 }
 

@@ -52,8 +52,7 @@ TEST(Platform, FileCallsUseTheMappedPath) {
   EXPECT_EQ(platform::OpenShared(R"(C:\missing\file.txt)", "rb"), nullptr);
 }
 
-// A replace removes what a killed replace left beside the file, and nothing else: not the
-// temporaries of running processes (this one, init) nor names of another form or file.
+// A replace removes what killed replaces left, not the files of live processes or other names.
 TEST(Platform, ReplaceRemovesOnlyLeftoversOfEndedProcesses) {
   const LogSandbox sandbox;  // the working directory, where the relative names land
   const pid_t ended = ::fork();
