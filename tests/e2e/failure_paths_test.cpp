@@ -133,7 +133,7 @@ TEST(TlsVerification, RefusesAnUnknownCaAndAcceptsTheConfiguredOne) {
     EXPECT_EQ(SRCppWrap::QmtSR().MakeCURLRequest(url, "{}", body), c.status);
     SRWsResponseSet(context, "");  // the service path alike
     SRCppWrap::detail::SdkTransport(url.c_str(), 0, nullptr);
-    EXPECT_EQ(std::string(context->response_body), c.status == 200 ? "{}" : "");
+    EXPECT_STREQ(context->response_body, c.status == 200 ? "{}" : "");
   }
   SRCppWrap::detail::Settings() = saved;
   server.stop();

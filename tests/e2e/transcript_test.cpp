@@ -13,7 +13,6 @@
 namespace qmt_e2e {
 namespace {
 
-
 enum class Workflow { Mass, Rlx, Login };
 
 struct TranscriptCase {
