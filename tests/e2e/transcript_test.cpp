@@ -1,6 +1,5 @@
-// Each workflow, successful or failing, against the dev server: its result, the files it
-// leaves, and its whole log compared with a golden transcript (tests/e2e/golden/<name>.log).
-// Set QMT_UPDATE_GOLDEN=1 to write the transcripts afresh, then review their difference.
+// Each workflow against the dev server: its result, its files, and its whole log against a
+// golden transcript (golden/<name>.log; QMT_UPDATE_GOLDEN=1 rewrites them: review the diff).
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -17,10 +17,9 @@ namespace qmt_e2e {
 
 namespace fs = std::filesystem;
 
-// A temporary installation: a drive root (QMT_DRIVE_ROOT) holding <C:\>/APP/qmt/{GEN,BIN,log}
-// and <C:\>/log, with APP/qmt/BIN the working directory, so that "..\GEN\ToolvexPin.txt" is the
-// fixed PIN file and the relative log paths land there. On Windows <C:\> is the real C: drive,
-// which only Wine's throwaway prefix allows.
+// A temporary installation: <C:\>/APP/qmt/{GEN,BIN,log} and <C:\>/log under a drive root
+// (QMT_DRIVE_ROOT), working in APP/qmt/BIN so that "..\GEN\ToolvexPin.txt" is the fixed PIN file.
+// On Windows <C:\> is the real C: drive, which only Wine's throwaway prefix allows.
 class DriveRoot {
  public:
   DriveRoot();
@@ -116,9 +115,8 @@ std::string LastLogged(const std::string& log, const std::string& prefix);
 // How many log entries start with `message` (after their time stamp and process id).
 int CountLogged(const std::string& log, const std::string& message);
 
-// The log with what changes from run to run replaced by names: each entry's time stamp and
-// this process's id, the server's address, seeds, and the codes and OTPs the back end and
-// the SDK made. An entry header of another form, or another process id, stays as it is.
+// The log with what changes from run to run named instead: entry stamps and this process's id,
+// the server's address, seeds, codes and OTPs. Other headers and process ids stay as they are.
 std::string Normalised(const std::string& log, const std::string& serverUrl);
 
 }  // namespace qmt_e2e

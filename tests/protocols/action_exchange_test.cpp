@@ -76,16 +76,20 @@ TEST(QueryBuild, SecretsCountIsBounded) {
   }
 }
 
-TEST(ReplyRead, NegativePromptCountAndTheFinalizeReplysOwnValues) {
+TEST(ReplyRead, PromptsAndTheFinalizeReplysOwnValues) {
   ContextPtr ctx = NewContext();
-  ReplyDoc setup({{"err", "OK"}, {"prompt_n", "-2"}, {"p_field", "x"}, {"antiphishing", "kite"}});
+  // clang-format off
+  ReplyDoc setup({{"err", "OK"}, {"prompt_n", "2"}, {"p_field", "f"}, {"p_label", "l"},
+                  {"p_hidden", "1"}, {"p_save", "2"}, {"p_field", "g"}, {"antiphishing", "kite"}});
   EXPECT_EQ(srSetupReplyRead(ctx.get(), setup.release()), SR_OK);
   EXPECT_STREQ(ctx->antiphishing, "kite");
-  EXPECT_EQ(ctx->prompt_count, 0);
-  EXPECT_TRUE(ctx->prompts == nullptr && ctx->current_service == -1);  // no service named
+  ASSERT_EQ(ctx->prompt_count, 2);  // the second described by its field alone
+  const SRPrompt* p = ctx->prompts;
+  EXPECT_EQ(std::string(p[0].field) + p[0].label + p[0].value + p[1].field + p[1].label, "flg");
+  EXPECT_EQ(p[0].hidden * 100 + p[0].save * 10 + p[1].hidden + p[1].save, 120);
+  EXPECT_EQ(ctx->current_service, -1);  // no service named
 
   SetText(ctx->request_mode, "otp");
-  // clang-format off
   ReplyDoc finalize({{"err", "OK"}, {"e_n", "2"}, {"e_field", "f"}, {"e_value", "v"},
                      {"code", "c7"}, {"action", "a1"}, {"alias", "al"}, {"form", "fm"},
                      {"otpfield", "of"}, {"Kps", "kp"}});

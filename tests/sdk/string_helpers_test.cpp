@@ -1,7 +1,7 @@
 // The SDK's text helpers: copies, joins, numbers read as atoi reads them, replacement, tokens.
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "sdk/string_helpers.h"

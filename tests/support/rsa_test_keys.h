@@ -1,7 +1,6 @@
-// RSA key pairs made with OpenSSL for tests, playing the service's side of the SDK's RSA use:
-// the public key in the SDK's form (modulus hex, exponent 17), raw private and public
-// operations, standard OAEP-SHA-256 / MGF1-SHA-256 encryption and decryption, and hand-built
-// OAEP blocks for failure cases. Header-only; every OpenSSL failure throws std::runtime_error.
+// RSA key pairs made with OpenSSL, playing the service's side of the SDK's RSA use: the public
+// key in the SDK's form (modulus hex, exponent 17), the raw private operation, OAEP-SHA-256
+// encryption and decryption, and hand-built OAEP blocks. Any OpenSSL failure throws.
 #ifndef NRD_TESTS_SUPPORT_RSA_TEST_KEYS_H
 #define NRD_TESTS_SUPPORT_RSA_TEST_KEYS_H
 
