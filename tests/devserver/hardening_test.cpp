@@ -44,9 +44,8 @@ struct RawClient {
 
 std::string headers(size_t count, size_t valueLength) {
   std::string out;
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count; ++i)
     out += "X-F" + std::to_string(i) + ": " + std::string(valueLength, 'v') + "\r\n";
-  }
   return out;
 }
 

@@ -9,6 +9,10 @@ namespace {
 
 using devserver::FaultKind;
 
+void ExpectNoFinalizeScratch(const SRContext* ctx) {
+  EXPECT_TRUE(!ctx->finalize_data_key && !ctx->finalize_identity && !ctx->finalize_pin);
+}
+
 // For both OTP formats, a fixed or absent challenge, and each dK1 mode.
 TEST(Activation, EnrolsTheDeviceAndItsOtpsMatchTheService) {
   const struct {
@@ -34,7 +38,7 @@ TEST(Activation, EnrolsTheDeviceAndItsOtpsMatchTheService) {
               0u);
     EXPECT_EQ(peer.ServerDevice().identity, "SER 0042/KEY/77/" + std::string(ctx->device_random));
     EXPECT_EQ(ctx->service_key_count, 2);
-    EXPECT_TRUE(!ctx->finalize_data_key && !ctx->finalize_identity && !ctx->finalize_pin);
+    ExpectNoFinalizeScratch(ctx);
     EXPECT_EQ(SRStorageDataChanged(ctx), 1);
     for (int32_t index : {0, 1, 0}) {
       ASSERT_EQ(peer.Otp(index), SR_OK) << index;
@@ -99,8 +103,7 @@ TEST(Activation, RefusedAndUnusableReplies) {
     EXPECT_EQ(peer.ctx()->blocked, c.start == SR_ERR_BLOCKED ? 1 : 0);
     EXPECT_EQ(peer.ctx()->version_refused, c.start == SR_ERR_VERSION ? 1 : 0);
     EXPECT_STREQ(peer.ctx()->device_id, "");
-    const SRContext* ctx = peer.ctx();
-    EXPECT_TRUE(!ctx->finalize_data_key && !ctx->finalize_identity && !ctx->finalize_pin);
+    ExpectNoFinalizeScratch(peer.ctx());
     EXPECT_LE(peer.urls.size(), 2u);
     if (setupFailed) continue;
     // A retry works, under a new identity: the service's challenge answers one finalize only.
@@ -138,8 +141,7 @@ TEST(OnlineOtp, FailedExchangesKeepTheEarlierOtp) {
     peer.settings.otp_format = action ? "8LC" : "8lc";
     EXPECT_EQ(peer.Otp(0), action ? SR_ERR_NO_REPLY : SR_ERR_NOK);
     EXPECT_EQ(peer.OtpText(), first);
-    const SRContext* ctx = peer.ctx();
-    EXPECT_TRUE(!ctx->finalize_data_key && !ctx->finalize_identity && !ctx->finalize_pin);
+    ExpectNoFinalizeScratch(peer.ctx());
   }
   EXPECT_EQ(peer.ctx()->k1, peer.ServerDevice().k1);
 }
