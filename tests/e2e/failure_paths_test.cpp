@@ -107,8 +107,7 @@ TEST(TlsVerification, RefusesAnUnknownCaAndAcceptsTheConfiguredOne) {
             0);
   httplib::SSLServer server("server.pem", "server.key");
   const auto reply = [](const httplib::Request&, httplib::Response& r) { r.set_content("{}", ""); };
-  server.Put(".*", reply);
-  server.Get(".*", reply);
+  server.Put(".*", reply).Get(".*", reply);
   const int port = server.bind_to_any_port("127.0.0.1");
   std::thread thread([&server] { server.listen_after_bind(); });
   for (int waited = 0; !server.is_running() && waited < 5000; ++waited) {
