@@ -1,4 +1,4 @@
-// The few operating-system calls the tests make, for POSIX and Windows alike.
+// The few operating-system calls the tests make, for POSIX and Windows alike, and a file reader.
 #ifndef QMT_TESTS_SUPPORT_TEST_OS_H
 #define QMT_TESTS_SUPPORT_TEST_OS_H
 

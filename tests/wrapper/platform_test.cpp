@@ -58,7 +58,7 @@ TEST(Platform, ReplaceRemovesOnlyLeftoversOfEndedProcesses) {
   const pid_t ended = ::fork();
   if (ended == 0) ::_exit(0);
   ::waitpid(ended, nullptr, 0);
-  const std::string dead = std::to_string(ended), self = std::to_string(::getpid());
+  const std::string dead = std::to_string(ended), self = std::to_string(ProcessId());
   const std::string kept[] = {"s.tmp-" + self + "-1", "s.tmp-1-1",
                               "s.tmp-" + dead + "-",  "s.tmp-" + dead + "-1x",
                               "s.tmp-" + dead + "_1", "s.tmp--" + dead + "-1",
