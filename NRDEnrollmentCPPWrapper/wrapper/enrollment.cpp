@@ -109,9 +109,10 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   SetSRParameters();
   const std::string pin = GetToolvexpin();
   LogLine("Toolvex pin: %s", detail::ForLog(pin));
-  // Refused before the activation sends it; with status -1, GetOTP refuses it.
-  if (enrollmentStatus_ != -1 && !PinIsSendable(pin)) return ended(detail::kUnsendablePinResult);
-  // An enrolment whose seed is not on disk must not be confirmed: the next OTP would fail.
+  // Refused before any exchange could send it, with status -1 as well.
+  if (!PinIsSendable(pin)) return ended(detail::kUnsendablePinResult);
+  // An enrolment whose seed is not on disk must not be confirmed: the next OTP would fail. After
+  // the activation the OTP exchange is skipped too: its OTP could never be sent.
   const auto seedNotSaved = [&ended, this]() {
     LogLine("Enrollment not confirmed: the seed could not be saved");
     return ended(static_cast<int>(kHttpOk));
@@ -123,8 +124,9 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
     int started = detail::kNoContextResult;
     if (context != nullptr) {
       started = SRActivationStart(context, activationCode.c_str());
-      LogLine("SRActivationStart(mVault object,%s)", activationCode.c_str());
-      LogLine("SRActivationStart(mVault object, %s) returned: %d", activationCode.c_str(), started);
+      LogLine("SRActivationStart(mVault object,%s)", detail::ForLog(activationCode));
+      LogLine("SRActivationStart(mVault object, %s) returned: %d", detail::ForLog(activationCode),
+              started);
     }
     if (started != SR_OK) {
       LogLine("SRActivationStart() failed with Error code: %d", started);
@@ -138,10 +140,11 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
 
     const int finalized =
         SRActivationFinalize(context, activationCode.c_str(), pin.c_str(), enrollmentName_.c_str());
-    LogLine("SRActivationFinalize(mVault object, %s, %s, %s)", activationCode.c_str(),
+    LogLine("SRActivationFinalize(mVault object, %s, %s, %s)", detail::ForLog(activationCode),
             detail::ForLog(pin), enrollmentName_.c_str());
-    LogLine("SRActivationFinalize(mVault object, %s, %s, %s) returned: %d", activationCode.c_str(),
-            detail::ForLog(pin), enrollmentName_.c_str(), finalized);
+    LogLine("SRActivationFinalize(mVault object, %s, %s, %s) returned: %d",
+            detail::ForLog(activationCode), detail::ForLog(pin), enrollmentName_.c_str(),
+            finalized);
     if (finalized != SR_OK) {
       LogLine("SRActivationFinalize failed with error code %d", finalized);
       LogBanner("Enrollment Process Ended with SRActivationFinalize failure");
@@ -168,7 +171,8 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   // A failed transfer leaves the first reply in place, and the next line shows it again.
   const long checkStatus =
       MakeCURLRequest(sentrelCheckEnrollmenturl_, checkBody, userName, password, reply);
-  LogLine("Output received from Sentrel Check Enrollment url: %s", reply.c_str());
+  LogLine("Output received from Sentrel Check Enrollment url: %s",
+          ForLogMasking(reply, {&activationCode, &loginOtp, &otp}).c_str());
 
   if (checkStatus != kHttpOk) {
     LogLine("Request to Sentrel Check Enrollment url failed with error code: %d",

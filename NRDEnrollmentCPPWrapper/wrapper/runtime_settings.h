@@ -14,7 +14,7 @@ struct RuntimeSettings {
   bool verifyTls = false;   // QMT_TLS_VERIFY=1: verify the peer and its host name on HTTPS
   std::string caBundle;     // QMT_CA_BUNDLE=FILE: the CAs to verify against (system's if empty)
   long totalTimeoutMs = 0;  // QMT_HTTP_TIMEOUT_MS=N: bound on a whole transfer; 0 = none
-  bool logSecrets = true;   // QMT_LOG_SECRETS=0: PINs, OTPs and seeds logged as "XXXX"
+  bool logSecrets = true;   // QMT_LOG_SECRETS=0: PINs, OTPs, codes and seeds logged as "XXXX"
   bool proxyAuth = false;   // QMT_PROXY_AUTH=1: send the stored proxy user and password
 
   // Always on: a dead peer ends as a failed transfer instead of a hang, while a slow but live
@@ -32,8 +32,8 @@ RuntimeSettings ReadRuntimeSettings(const char* (*lookup)(const char*));
 // The library's settings, read from the environment at load. Tests may change them in place.
 RuntimeSettings& Settings();
 
-// The text to log for a PIN, an OTP or a seed: "XXXX" when the host asked for secrets to stay
-// out of the log.
+// The text to log for a PIN, an OTP, an activation code or a seed: "XXXX" when the host asked for
+// secrets to stay out of the log.
 const char* ForLog(const std::string& secret);
 
 }  // namespace SRCppWrap::detail

@@ -23,16 +23,6 @@ TEST(Sha256Hex, PublishedExamplesAndNull) {
   EXPECT_EQ(Take(srSha256Hex(nullptr)), "");  // a failed input, not the empty text
 }
 
-TEST(PinKey, IsTheDigestOfPinSemicolonIdentity) {
-  ContextPtr ctx(SRInit(0, "SERIAL-1", "KEY-1", NoTransport, nullptr));
-  ctx->device_random = srStrReplace(ctx->device_random, srStrDup("0123456789abcdef"));
-  // The first 16 bytes of SHA-256("1234;SERIAL-1/KEY-1/0123456789abcdef"); NULL acts as "".
-  EXPECT_EQ(Take(srPinKeyDerive(ctx.get(), "1234")),
-            Take(srSha256Hex32(srStrDup("1234;SERIAL-1/KEY-1/0123456789abcdef"))));
-  EXPECT_EQ(Take(srPinKeyDerive(ctx.get(), nullptr)),
-            Take(srSha256Hex32(srStrDup(";SERIAL-1/KEY-1/0123456789abcdef"))));
-}
-
 TEST(RandomHex32, DrawsSixteenBytesThroughTheInstalledSource) {
   {
     CountingRandomSource source(0xf0);

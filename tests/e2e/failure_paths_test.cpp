@@ -1,5 +1,5 @@
-// What a host meets in the field: a locked-down GEN folder, an unwritable seed, a damaged PIN
-// file and an HTTPS peer to verify.
+// What a host meets in the field: a locked-down GEN folder and an HTTPS peer to verify (an
+// unwritable seed and a damaged PIN file are workflows with transcripts).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -54,43 +54,6 @@ TEST_F(WorkflowTest, ALockedGenFolderStillTakesTheNewSeedOrTheLogSaysItWasNot) {
       EXPECT_EQ(CountLogged(log, kSeedNotSaved), 0);
     }
   }
-}
-
-TEST_F(WorkflowTest, AnEnrolmentWhoseSeedCannotBeSavedIsNotConfirmed) {
-  fs::create_directories(drive_.seedFile() / "in-the-way");
-  drive_.WritePin(kPin);
-  SRCppWrap::QmtSR qmt;
-  Configure(qmt, 0);
-  bool reached = false;
-  EXPECT_EQ(qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached),
-            200);
-  const std::string log = EnrollmentLog();
-  EXPECT_EQ(CountLogged(log, kSeedNotSaved), 1);
-  EXPECT_EQ(CountLogged(log, "Enrollment not confirmed: the seed could not be saved"), 1);
-  EXPECT_EQ(CountLogged(log, "Request to Sentrel Check Enrollment url: "), 0);
-  EXPECT_FALSE(fs::exists(drive_.statusFile()));
-}
-
-TEST_F(WorkflowTest, APinHoldingAZeroByteIsRefusedBeforeItIsSent) {
-  EnrolOrFail();
-  drive_.WritePin(std::string("24\0" "8", 4));
-  const auto serviceRequests = [this] {
-    const std::string log = server_.RequestLog();
-    int count = 0;
-    const std::string mac = "/srws/MAC";
-    for (auto at = log.find(mac); at != std::string::npos; at = log.find(mac, at + 1)) {
-      ++count;
-    }
-    return count;
-  };
-  const int requestsBefore = serviceRequests();
-  SRCppWrap::QmtSR qmt;
-  Configure(qmt, 1);
-  std::string otp;
-  EXPECT_EQ(qmt.GetOTPforAuthentication(otp), SR_ERR_PINREFUSED);
-  EXPECT_EQ(otp, "");
-  EXPECT_EQ(serviceRequests(), requestsBefore + 1);  // only the OTP start, which carries no PIN
-  EXPECT_EQ(CountLogged(AuthenticationLog(), "The PIN file holds a zero byte"), 1);
 }
 
 // Opt-in verification: a certificate from an unknown CA is refused, the configured CA's

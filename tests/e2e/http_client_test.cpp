@@ -74,7 +74,6 @@ TEST(MakeCURLRequest, PutsJsonWithOrWithoutCredentialsAndReturnsStatusAndBody) {
     bool credentials;
   } cases[] = {{200, R"({"status":"OK"})", R"({"status":"OK"})", true},
                {404, "not here", "not here", true},
-               {500, "", "", true},
                {200, std::string("ab\0cd", 5), "ab", true},  // cut at the first zero byte
                {200, "{}", "{}", false}};
   for (const auto& c : cases) {

@@ -18,9 +18,11 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "workflow_fixture.h"
+#include "wrapper/runtime_settings.h"
 
 namespace qmt_e2e {
 namespace {
@@ -64,10 +66,11 @@ int Readable(std::vector<int> fds, int millis) {
 }
 
 // A tiny HTTP proxy on 127.0.0.1 that serves one connection at a time: it records each
-// request line, tunnels CONNECT requests and forwards absolute-form ones to their target.
+// request line, tunnels CONNECT requests and forwards absolute-form ones to their target. Given
+// credentials (Basic, encoded), it answers 407 to every request without them.
 class LoopbackProxy {
  public:
-  LoopbackProxy() {
+  explicit LoopbackProxy(std::string credentials) : credentials_(std::move(credentials)) {
 #ifdef _WIN32
     static const int winsock = [] { WSADATA data; return ::WSAStartup(MAKEWORD(2, 2), &data); }();
     (void)winsock;
@@ -112,6 +115,15 @@ class LoopbackProxy {
       if (n <= 0) return;
       head.append(buffer, static_cast<std::size_t>(n));
     }
+    if (head.find("\r\nProxy-Authorization: Basic " + credentials_ + "\r\n") == std::string::npos) {
+      SendAll(client,
+              "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
+              "realm=\"qmt\"\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+      // Reads what else the client sent, so that the close does not reset the connection.
+      while (Readable({client}, kPollMillis) == 0 && ::recv(client, buffer, sizeof buffer, 0) > 0) {
+      }
+      return;
+    }
     const std::string line = head.substr(0, head.find("\r\n"));
     {
       const std::lock_guard<std::mutex> lock(mutex_);
@@ -145,6 +157,7 @@ class LoopbackProxy {
     if (upstream >= 0) close(upstream);
   }
 
+  std::string credentials_;
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
@@ -154,7 +167,8 @@ class LoopbackProxy {
 };
 
 TEST_F(WorkflowTest, EveryRequestGoesThroughTheConfiguredProxy) {
-  LoopbackProxy proxy;
+  LoopbackProxy proxy("cHJveHktdXNlcjpwcm94eS1zZWNyZXQ=");  // proxy-user:proxy-secret
+  SRCppWrap::detail::Settings().proxyAuth = true;           // the host opts in to send them
   drive_.WritePin(kPin);
   SRCppWrap::QmtSR qmt;
   Configure(qmt, 0);
@@ -172,8 +186,10 @@ TEST_F(WorkflowTest, EveryRequestGoesThroughTheConfiguredProxy) {
   EXPECT_THAT(lines, Contains("CONNECT 127.0.0.1:" + std::to_string(server_.port()) + " HTTP/1.1"));
   // Two back-end requests; the rest are the service's exchanges, each in its own tunnel.
   EXPECT_EQ(lines.size(), 2u + 5u + 2u) << testing::PrintToString(lines);
+  EXPECT_EQ(EnrollmentLog().find("proxy-secret"), std::string::npos);  // never logged
   EXPECT_EQ(LastLogged(AuthenticationLog(), "Proxy parameters:- address= "),
             "127.0.0.1, port= " + std::to_string(proxy.port()));
+  SRCppWrap::detail::Settings().proxyAuth = false;
   // Back to no proxy: the next request goes straight to the server.
   qmt.InitializeProxyParameters("", "", "", 0, "");
   ASSERT_EQ(qmt.GetOTPforAuthentication(otp), 0);

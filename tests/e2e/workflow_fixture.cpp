@@ -178,22 +178,16 @@ int CountLogged(const std::string& log, const std::string& message) {
   return count;
 }
 
-std::string Normalised(const std::string& log, const std::string& serverUrl) {
-  auto replaceAll = [](std::string text, const std::string& value, const std::string& name) {
-    if (value.empty()) return text;
-    for (size_t at = text.find(value); at != std::string::npos; at = text.find(value, at)) {
-      text.replace(at, value.size(), name);
-      at += name.size();
-    }
-    return text;
-  };
-  // The text after the first `key`, up to any of `ends`; "" when the key is absent.
-  auto after = [](const std::string& text, const std::string& key, const char* ends) {
-    const size_t at = text.find(key);
-    if (at == std::string::npos) return std::string();
-    const size_t from = at + key.size();
-    return text.substr(from, text.find_first_of(ends, from) - from);
-  };
+std::string ReplaceAll(std::string text, const std::string& value, const std::string& name) {
+  if (value.empty()) return text;
+  for (size_t at = text.find(value); at != std::string::npos; at = text.find(value, at)) {
+    text.replace(at, value.size(), name);
+    at += name.size();
+  }
+  return text;
+}
+
+std::string Unstamped(const std::string& log, const std::string& serverUrl) {
   const std::string pid = std::to_string(qmt_test::ProcessId());
   std::string text;
   for (size_t at = 0; at < log.size();) {
@@ -201,14 +195,25 @@ std::string Normalised(const std::string& log, const std::string& serverUrl) {
     text += header != 0 ? "\n[T] - [pid - P] " : log.substr(at, 1);
     at += header != 0 ? header : 1;
   }
-  text = replaceAll(text, serverUrl, "<server>");
+  return ReplaceAll(text, serverUrl, "<server>");
+}
+
+std::string Normalised(const std::string& log, const std::string& serverUrl) {
+  // The text after the first `key`, up to any of `ends`; "" when the key is absent.
+  auto after = [](const std::string& text, const std::string& key, const char* ends) {
+    const size_t at = text.find(key);
+    if (at == std::string::npos) return std::string();
+    const size_t from = at + key.size();
+    return text.substr(from, text.find_first_of(ends, from) - from);
+  };
+  std::string text = Unstamped(log, serverUrl);
   for (size_t at = text.find("0.2.7&&"); at != std::string::npos; at = text.find("0.2.7&&", at)) {
     text.replace(at, text.find_first_of(" \n\"", at) - at, "<seed>");
   }
   // Each value is named where it first appears and replaced wherever it appears.
-  text = replaceAll(text, after(text, "ment_code\":\"", "\""), "<code>");
-  text = replaceAll(text, after(text, "Login OTP: ", "\n"), "<login>");
-  return replaceAll(text, after(text, "OTP value: ", "\n"), "<otp>");
+  text = ReplaceAll(text, after(text, "ment_code\":\"", "\""), "<code>");
+  text = ReplaceAll(text, after(text, "Login OTP: ", "\n"), "<login>");
+  return ReplaceAll(text, after(text, "OTP value: ", "\n"), "<otp>");
 }
 
 }  // namespace qmt_e2e

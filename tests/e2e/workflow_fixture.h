@@ -115,8 +115,12 @@ std::string LastLogged(const std::string& log, const std::string& prefix);
 // How many log entries start with `message` (after their time stamp and process id).
 int CountLogged(const std::string& log, const std::string& message);
 
-// The log with what changes from run to run named instead: entry stamps and this process's id,
-// the server's address, seeds, codes and OTPs. Other headers and process ids stay as they are.
+// The log with what changes from run to run named instead: entry stamps and this process's id
+// and the server's address (Unstamped), and with Normalised also seeds, codes and OTPs. Other
+// headers and process ids stay as they are.
+// `text` with every `value` in it replaced by `name`.
+std::string ReplaceAll(std::string text, const std::string& value, const std::string& name);
+std::string Unstamped(const std::string& log, const std::string& serverUrl);
 std::string Normalised(const std::string& log, const std::string& serverUrl);
 
 }  // namespace qmt_e2e

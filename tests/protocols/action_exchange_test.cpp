@@ -52,7 +52,7 @@ TEST(QueryBuild, FinalizeWithProofsAndAcks) {
 // and a negative count as it came with no items. R1 and R2 are equal before any key exists.
 TEST(QueryBuild, SecretsCountIsBounded) {
   const std::pair<int32_t, std::string> cases[] = {
-      {-3, "-3"}, {2, "2"}, {1000000, std::to_string(SR_REPLY_LIST_SLACK + 3)}};
+      {-3, "-3"}, {0, "0"}, {2, "2"}, {1000000, std::to_string(SR_REPLY_LIST_SLACK + 3)}};
   for (const auto& [n, sent] : cases) {
     ContextPtr ctx = NewContext();
     SetText(ctx->device_id, "dev");
@@ -88,6 +88,9 @@ TEST(ReplyRead, PromptsAndTheFinalizeReplysOwnValues) {
   EXPECT_EQ(std::string(p[0].field) + p[0].label + p[0].value + p[1].field + p[1].label, "flg");
   EXPECT_EQ(p[0].hidden * 100 + p[0].save * 10 + p[1].hidden + p[1].save, 120);
   EXPECT_EQ(ctx->current_service, -1);  // no service named
+  ReplyDoc bare({{"err", "OK"}});          // the next reply's list replaces it: none
+  EXPECT_EQ(srSetupReplyRead(ctx.get(), bare.release()), SR_OK);
+  EXPECT_TRUE(ctx->prompts == nullptr && ctx->prompt_count == 0);
 
   SetText(ctx->request_mode, "otp");
   ReplyDoc finalize({{"err", "OK"}, {"e_n", "2"}, {"e_field", "f"}, {"e_value", "v"},

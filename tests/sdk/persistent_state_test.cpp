@@ -138,6 +138,15 @@ TEST(StateLoad, DamagedCounts) {
   std::string text = kUpToServices + "1000&&";
   for (int i = 0; i < 1000; i++) text += std::to_string(i) + "&&n&&&&0&&s&&k&&";
   EXPECT_EQ(Loaded(text)->service_count, 1000);
+  // A damaged count is cut by the record size of the text's version: five items up to 0.2.2,
+  // six (the ksc) from 0.2.3 on. Here 300 records and the empty tail.
+  for (const int items : {5, 6}) {
+    text = kUpToServices + "2147483647&&";
+    text.replace(0, 5, items == 5 ? "0.2.2" : "0.2.3");
+    text.erase(text.find("0&&"), 3);  // no pinless item before 0.2.7
+    for (int i = 0; i < 300 * items; i++) text += "7&&";
+    EXPECT_EQ(Loaded(text)->service_count, 301) << items;
+  }
 }
 
 TEST(AmpUnescape, NotRescanned) {

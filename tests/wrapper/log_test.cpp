@@ -1,4 +1,5 @@
-// The wrapper log: the entry layout, the file the enrolment status picks, the formatter's buffer.
+// The wrapper log: the entry layout and the formatter's buffer (the file the enrolment status
+// picks shows in every golden transcript).
 #include <ctime>
 
 #include "QmtSR.h"
@@ -36,19 +37,6 @@ TEST(WrapperLog, EntriesAreExactLinesInLocalTime) {
   const std::string first = "\n[" + stamp + "] - [pid - " + pid + "] OTP server index: 3";
   EXPECT_EQ(content.substr(0, first.size()), first);
   EXPECT_EQ(content.substr(content.size() - 11), "] two\nlines");
-}
-
-TEST(WrapperLog, FileFollowsTheEnrollmentStatus) {
-  for (int status : {1, 0, -1, 2}) {
-    LogSandbox sandbox;
-    QmtSR sr;
-    sr.SetEnrollmentStatus(status);
-    sr.SRWrapperEnrollmentAuthLogEntry("entry");
-    const bool auth = status == 1;
-    EXPECT_EQ(ReadMessages(auth ? sandbox.AuthenticationLog() : sandbox.EnrollmentLog()),
-              Messages{"entry"}) << status;
-    EXPECT_FALSE(fs::exists(auth ? sandbox.EnrollmentLog() : sandbox.AuthenticationLog()));
-  }
 }
 
 // Only formatted lines are cut to the 32767 characters of the buffer, and '%' in values is
