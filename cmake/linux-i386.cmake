@@ -1,4 +1,4 @@
-# Builds everything (library, dev server, qmtsr, suites, benchmarks) as 32-bit Linux programs:
+# Builds the library, the dev server, qmtsr and the suites as 32-bit Linux programs:
 # the width of the shipped library (32-bit size_t, long and pointers) on the development machine.
 # The i386 packages live in Debian's multiarch folders beside the amd64 ones
 # (scripts/test-i386.sh installs them); ctest runs the programs natively, or through qemu where

@@ -30,15 +30,22 @@ if [ ${#missing[@]} -gt 0 ]; then
     --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The kernel hands i386 programs to qemu. F: the interpreter is opened now, so the entry works
-# in any mount namespace. The magic is an ELF32 little-endian header of machine 3 (i386).
-binfmt=/proc/sys/fs/binfmt_misc
-[ -e "$binfmt/register" ] || "${sudo_cmd[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
-if [ ! -e "$binfmt/qemu-i386" ]; then
-  magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
-  mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
-  echo ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386-static:F" |
-    "${sudo_cmd[@]}" tee "$binfmt/register" >/dev/null
+# Where the kernel runs no 32-bit program itself, it hands i386 programs to qemu. F: the
+# interpreter is opened now, so the entry works in any mount namespace. The magic is an ELF32
+# little-endian header of machine 3 (i386).
+probe="$(mktemp)"
+trap 'rm -f "$probe"' EXIT
+echo 'int main(void) { return 0; }' | gcc -m32 -x c -o "$probe" -
+if ! "$probe" 2>/dev/null; then
+  binfmt=/proc/sys/fs/binfmt_misc
+  [ -e "$binfmt/register" ] || "${sudo_cmd[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
+  if [ ! -e "$binfmt/qemu-i386" ]; then
+    magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    echo ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386-static:F" |
+      "${sudo_cmd[@]}" tee "$binfmt/register" >/dev/null
+  fi
+  "$probe" || { echo "test-i386: i386 programs still do not run" >&2; exit 1; }
 fi
 [ "${1:-}" = "--install-only" ] && exit 0
 
