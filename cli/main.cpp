@@ -4,10 +4,15 @@
 
 #include "commands.h"
 #include "options.h"
+#include "version_text.h"
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     std::cout << qmtsr::UsageText();
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::cout << qmtsr::VersionText();
     return 0;
   }
   std::string error;

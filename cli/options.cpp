@@ -211,7 +211,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error) {
 std::string UsageText() {
   return "usage: qmtsr enroll [options]   enrol this workstation\n"
          "       qmtsr otp [options]      print a login one-time password\n"
-         "Run 'qmtsr enroll --help' or 'qmtsr otp --help' for the options.\n";
+         "Run 'qmtsr enroll --help' or 'qmtsr otp --help' for the options,\n"
+         "'qmtsr --version' for the versions of qmtsr and the library.\n";
 }
 
 std::string HelpText(Command command) {

@@ -59,7 +59,8 @@ long StartServer(const std::vector<std::string>& arguments, const fs::path& erro
     ::_exit(127);
   }
   ::close(out[1]);
-  firstLine = pid > 0 ? FirstLine(out[0], 20000) : "";
+  // A minute: an i386 build's server runs under qemu emulation on a busy machine.
+  firstLine = pid > 0 ? FirstLine(out[0], 60000) : "";
   ::close(out[0]);
   return pid > 0 ? pid : -1;
 }

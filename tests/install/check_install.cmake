@@ -3,7 +3,8 @@
 #   STEP=consumer    configure, build and run the consumer in SOURCE_DIR against WORK/prefix,
 #                    finding the library through VIA (package or pkg-config)
 #   STEP=exports     check that the installed shared library exports only SRCppWrap::QmtSR
-# Further inputs: GENERATOR, CXX, CXX_FLAGS (sanitizer flags of the tree), LIBDIR, NM.
+# Further inputs: GENERATOR, CXX, CXX_FLAGS (sanitizer flags of the tree), TOOLCHAIN (the tree's
+# toolchain file, so that the consumer is built for the same architecture), LIBDIR, NM.
 cmake_minimum_required(VERSION 3.25)
 set(prefix "${WORK}/prefix")
 
@@ -29,15 +30,20 @@ if(STEP STREQUAL "install")
 elseif(STEP STREQUAL "consumer")
   set(bin "${WORK}/consumer-${VIA}")
   file(REMOVE_RECURSE "${bin}")
-  set(find_args "")
+  set(consumer_args "")
+  if(TOOLCHAIN)
+    list(APPEND consumer_args "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}")
+  endif()
+  if(CXX_FLAGS)  # given empty, they would replace the toolchain's own (-m32)
+    list(APPEND consumer_args "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${CXX_FLAGS}")
+  endif()
   if(VIA STREQUAL "package")
-    set(find_args "-DCMAKE_PREFIX_PATH=${prefix}")
+    list(APPEND consumer_args "-DCMAKE_PREFIX_PATH=${prefix}")
   else()
     set(ENV{PKG_CONFIG_PATH} "${prefix}/${LIBDIR}/pkgconfig")
   endif()
   run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${bin}" -G "${GENERATOR}" "-DCONSUMER_VIA=${VIA}"
-      "-DCMAKE_CXX_COMPILER=${CXX}" "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
-      "-DCMAKE_EXE_LINKER_FLAGS=${CXX_FLAGS}" ${find_args})
+      "-DCMAKE_CXX_COMPILER=${CXX}" ${consumer_args})
   run("${CMAKE_COMMAND}" --build "${bin}")
   # Run where the enrolment log's folder (..\log) exists, and check the entry arrived.
   file(MAKE_DIRECTORY "${bin}/run/log" "${bin}/run/host")

@@ -1,0 +1,25 @@
+# Windows version resources: the file and product version (the project's), the product name, a
+# description and the original file name, as Explorer's file properties and installers read them.
+enable_language(RC)
+
+# qmt_add_version_resource(TARGET DESCRIPTION): compiles a VERSIONINFO for TARGET's file in.
+function(qmt_add_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(QMT_RC_FILETYPE VFT_DLL)
+    set(suffix ${CMAKE_SHARED_LIBRARY_SUFFIX})
+  else()
+    set(QMT_RC_FILETYPE VFT_APP)
+    set(suffix ${CMAKE_EXECUTABLE_SUFFIX})
+  endif()
+  get_target_property(output_name ${target} OUTPUT_NAME)
+  if(NOT output_name)
+    set(output_name ${target})
+  endif()
+  set(QMT_RC_DESCRIPTION "${description}")
+  set(QMT_RC_INTERNAL_NAME "${output_name}")
+  set(QMT_RC_FILE_NAME "${output_name}${suffix}")
+  set(rc ${CMAKE_BINARY_DIR}/version-resources/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
