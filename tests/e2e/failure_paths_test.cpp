@@ -6,10 +6,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
 
+#include "platform/in_place_file.h"
 #include "sdk/SRSdk.h"
 #include "support/immutable_flag.h"
 #include "workflow_fixture.h"
@@ -23,21 +25,32 @@ namespace {
 using testing::HasSubstr;
 constexpr char kSeedNotSaved[] =
     "The new seed value could not be saved, the old seed file is kept: ";
+constexpr char kSeedNotRestored[] =
+    "The new seed value could not be saved and the old seed file could not be restored: ";
 
 TEST_F(WorkflowTest, ALockedGenFolderStillTakesTheNewSeedOrTheLogSaysItWasNot) {
   const std::string login = EnrolOrFail();
-  for (const bool seedLocked : {false, true}) {
-    SCOPED_TRACE(seedLocked ? "seed file locked too" : "GEN folder locked");
+  static const char* refused;  // in-place steps made to fail
+  SRCppWrap::platform::g_inPlaceStepAllowed = [](const char* step) {
+    return refused == nullptr || std::strstr(refused, step) == nullptr;
+  };
+  const struct {
+    bool seedLocked;
+    const char* refuse;
+  } cases[] = {{false, nullptr}, {true, nullptr}, {false, "truncate restore"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.seedLocked ? "seed file locked too" : c.refuse ? "no restore" : "GEN locked");
     const std::string before = ReadFile(drive_.seedFile());
     // An hour back, so that a rewrite cannot go unnoticed.
     fs::last_write_time(drive_.seedFile(),
                         fs::last_write_time(drive_.seedFile()) - std::chrono::hours(1));
     const auto writtenBefore = fs::last_write_time(drive_.seedFile());
     std::optional<qmt_test::ImmutableFlag> seed;
-    if (seedLocked) seed.emplace(drive_.seedFile());
+    if (c.seedLocked) seed.emplace(drive_.seedFile());
     qmt_test::ImmutableFlag gen(drive_.gen());
     QMT_REQUIRE_IMMUTABLE(gen);
-    if (seedLocked) QMT_REQUIRE_IMMUTABLE(*seed);
+    if (c.seedLocked) QMT_REQUIRE_IMMUTABLE(*seed);
+    refused = c.refuse;
 
     SRCppWrap::QmtSR qmt;
     Configure(qmt, 1);
@@ -45,15 +58,17 @@ TEST_F(WorkflowTest, ALockedGenFolderStillTakesTheNewSeedOrTheLogSaysItWasNot) {
     ASSERT_EQ(qmt.GetOTPforAuthentication(otp), 0) << server_.RequestLog();
     EXPECT_EQ(server_.Login(login, otp), "OK");
     const std::string log = AuthenticationLog();
-    EXPECT_EQ(fs::last_write_time(drive_.seedFile()) != writtenBefore, !seedLocked);
-    if (seedLocked) {
+    EXPECT_EQ(fs::last_write_time(drive_.seedFile()) != writtenBefore, !c.seedLocked);
+    EXPECT_EQ(CountLogged(log, kSeedNotRestored), c.refuse ? 1 : 0);
+    if (c.seedLocked) {
       EXPECT_EQ(ReadFile(drive_.seedFile()), before);
       EXPECT_THAT(LastLogged(log, kSeedNotSaved), HasSubstr("cannot open the file for writing"));
-    } else {
+    } else if (!c.refuse) {
       EXPECT_EQ(LastLogged(log, "New seed value from sentrel: "), ReadFile(drive_.seedFile()));
       EXPECT_EQ(CountLogged(log, kSeedNotSaved), 0);
     }
   }
+  SRCppWrap::platform::g_inPlaceStepAllowed = nullptr;
 }
 
 TEST_F(WorkflowTest, AnEnrolmentWhoseSeedCannotBeSavedIsNotConfirmed) {
@@ -73,7 +88,10 @@ TEST_F(WorkflowTest, AnEnrolmentWhoseSeedCannotBeSavedIsNotConfirmed) {
 
 TEST_F(WorkflowTest, APinHoldingAZeroByteIsRefusedBeforeItIsSent) {
   EnrolOrFail();
-  drive_.WritePin(std::string("24\0" "8", 4));
+  drive_.WritePin(
+      std::string("24\0"
+                  "8",
+                  4));
   const auto serviceRequests = [this] {
     const std::string log = server_.RequestLog();
     int count = 0;

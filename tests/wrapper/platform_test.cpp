@@ -1,8 +1,13 @@
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "platform/Platform.h"
+#include "platform/in_place_file.h"
 #include "wrapper/log_sandbox.h"
+#include "wrapper/stored_files.h"
 
 namespace {
 
@@ -24,7 +29,8 @@ TEST(NativePath, MapsWindowsPathsUnderTheDriveRoot) {
       {std::string("/srv/drives/"), R"(C:\APP\qmt)", "/srv/drives/C/APP/qmt"},
       {std::string("relative/root"), R"(Z:\f)", "relative/root/Z/f"},
       // Relative and already native paths are not touched by the drive root.
-      {std::string("/srv/drives"), R"(..\..\log\SREnrollmentlog.log)", "../../log/SREnrollmentlog.log"},
+      {std::string("/srv/drives"), R"(..\..\log\SREnrollmentlog.log)",
+       "../../log/SREnrollmentlog.log"},
       {unset, "/already/native", "/already/native"},
   };
   for (const auto& c : cases) {
@@ -70,5 +76,65 @@ TEST(Platform, ReplaceRemovesOnlyLeftoversOfEndedProcesses) {
   for (const std::string& name : kept) EXPECT_TRUE(fs::exists(name)) << name;
   EXPECT_FALSE(fs::exists("s.tmp-" + dead + "-7"));
 }
+
+// A kill between the padded write and the cut leaves the new seed as the first word; a refused
+// cut writes the old content back, and a refused restore is said.
+TEST(Platform, InPlaceOverwriteLeavesTheOldOrTheNewFirstWord) {
+  const LogSandbox sandbox;
+  static const char* refused;
+  static std::string beforeCut;
+  platform::g_inPlaceStepAllowed = [](const char* step) {
+    if (std::strcmp(step, "truncate") == 0) beforeCut = SRCppWrap::detail::ReadFirstWord("s").word;
+    return refused == nullptr || std::strstr(refused, step) == nullptr;
+  };
+  const struct {
+    const char *old, *fresh, *refuse;
+    bool saved, kept;
+  } cases[] = {
+      {"old-and-longer-seed\ntail", "new-seed", nullptr, true, true},
+      {"old", "new-and-longer-seed", nullptr, true, true},
+      {"old-and-longer-seed", "new-seed", "truncate", false, true},
+      {"old", "new-and-longer-seed", "truncate", false, true},
+      {"old-and-longer-seed", "new-seed", "truncate restore", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.old) + " -> " + c.fresh +
+                 ", refused: " + (c.refuse ? c.refuse : ""));
+    std::ofstream("s", std::ios::binary | std::ios::trunc) << c.old;
+    refused = c.refuse;
+    const platform::SaveOutcome outcome = platform::OverwriteFileInPlace("s", c.fresh);
+    EXPECT_EQ(beforeCut, c.fresh);
+    EXPECT_EQ(outcome.saved, c.saved);
+    EXPECT_EQ(outcome.oldKept, c.kept);
+    if (c.saved || c.kept) {
+      EXPECT_EQ(ReadFile("s"), c.saved ? c.fresh : c.old);
+    }
+    EXPECT_EQ(SRCppWrap::detail::ReadFirstWord("s").word, c.saved || !c.kept ? c.fresh : c.old);
+  }
+  platform::g_inPlaceStepAllowed = nullptr;
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A huge damaged old file is not read whole: the overwrite fits a small address space.
+TEST(Platform, InPlaceOverwriteOfAHugeFileNeedsLittleMemory) {
+  const LogSandbox sandbox;
+  std::ofstream("s").close();
+  ASSERT_EQ(::truncate("s", off_t{4} << 30), 0);  // sparse
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit limit{std::size_t{1} << 30, std::size_t{1} << 30};
+    ::setrlimit(RLIMIT_AS, &limit);
+    try {
+      ::_exit(platform::OverwriteFileInPlace("s", "new-seed").saved ? 0 : 1);
+    } catch (...) {
+      ::_exit(2);
+    }
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(fs::file_size("s"), 8u);
+}
+#endif
 
 }  // namespace
