@@ -12,6 +12,11 @@
 namespace SRCppWrap::platform {
 
 std::string NativePath(const std::string& windowsPath);
+// The process environment's value of `name`, nullptr when unset. On Windows it is the one
+// SetEnvironmentVariable changes: the C runtime's copy that getenv reads was made when the
+// runtime started and misses what a host set before it loaded the library. The text stays
+// valid until the process ends.
+const char* EnvironmentValue(const char* name);
 // Asked of the system once per process (again after a fork): log entries carry it.
 unsigned long CurrentProcessId();
 // Formats the current local time with strftime; returns the number of characters written.

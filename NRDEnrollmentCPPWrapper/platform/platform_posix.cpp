@@ -137,6 +137,10 @@ void ForgetProcessId() {
 }
 }  // namespace
 
+const char* EnvironmentValue(const char* name) {
+  return std::getenv(name);
+}
+
 // Every log entry carries the process id; asking the system each time is a system call.
 unsigned long CurrentProcessId() {
   pid_t pid = cachedProcessId.load(std::memory_order_relaxed);

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/Platform.h"
@@ -19,6 +21,20 @@ namespace SRCppWrap::platform {
 
 std::string NativePath(const std::string& windowsPath) {
   return windowsPath;
+}
+
+const char* EnvironmentValue(const char* name) {
+  static std::mutex lock;
+  static std::map<std::string, std::string> values;  // one stable copy per name asked
+  const DWORD size = ::GetEnvironmentVariableA(name, nullptr, 0);
+  if (size == 0 && ::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return nullptr;
+  std::string value(size, '\0');
+  const DWORD length = ::GetEnvironmentVariableA(name, &value[0], size);
+  value.resize(length < size ? length : 0);
+  const std::lock_guard<std::mutex> guard(lock);
+  std::string& kept = values[name];
+  kept = value;
+  return kept.c_str();
 }
 
 unsigned long CurrentProcessId() {
@@ -134,6 +150,12 @@ HANDLE CreateSiblingTemp(const std::string& path, std::string& tempPath) {
   return INVALID_HANDLE_VALUE;
 }
 
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH];
+  const DWORD length = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return length > 0 && length < sizeof full ? std::string(full, length) : path;
+}
+
 // Puts the written temporary file in place of `path`. An existing file is replaced with
 // ReplaceFileA, which gives the new content the old file's identity: its ACL, creation time
 // and streams; its attributes (hidden, read-only, ...) are set again afterwards. A read-only
@@ -148,8 +170,18 @@ bool PutInPlace(const std::string& tempPath, const std::string& path) {
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     ::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   }
-  bool replaced = ::ReplaceFileA(path.c_str(), tempPath.c_str(), nullptr,
-                                 REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+  // A handle held without delete sharing makes the replace fail (and Wine's then leaves a
+  // stray temporary file behind): ask for the access it needs first.
+  const HANDLE old = ::CreateFileA(path.c_str(), GENERIC_READ | DELETE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool replaced = old != INVALID_HANDLE_VALUE;
+  if (replaced) {
+    ::CloseHandle(old);
+    // Full paths: Wine's ReplaceFileA refuses a bare file name ("Directory name invalid").
+    replaced = ::ReplaceFileA(FullPath(path).c_str(), FullPath(tempPath).c_str(), nullptr,
+                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+  }
   const DWORD code = ::GetLastError();
   // The old file is gone and the new one kept its temporary name: finish the move.
   if (!replaced &&

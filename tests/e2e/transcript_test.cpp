@@ -26,7 +26,9 @@ struct TranscriptCase {
                // PIN path all differ
 };
 
-void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TranscriptCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class TranscriptTest : public WorkflowTest, public testing::WithParamInterface<TranscriptCase> {};
 

@@ -86,7 +86,9 @@ DriveRoot::~DriveRoot() {
 #endif
 }
 
-void DriveRoot::WritePin(const std::string& pin) const { WriteFile(pinFile(), pin); }
+void DriveRoot::WritePin(const std::string& pin) const {
+  WriteFile(pinFile(), pin);
+}
 
 void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -94,12 +96,15 @@ void WriteFile(const fs::path& path, const std::string& content) {
   ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
-DevServerProcess::DevServerProcess() : folder_(MakeServerFolder()) {
+DevServerProcess::DevServerProcess(const std::vector<std::string>& extra)
+    : folder_(MakeServerFolder()) {
   WriteFile(folder_ / "settings.json", kSettings);
   std::string line;
-  pid_ = StartServer({"--port", "0", "--db", ServerPath(folder_ / "sentrel.db"), "--config",
-                      ServerPath(folder_ / "settings.json")},
-                     folder_ / "requests.log", folder_, line);
+  std::vector<std::string> arguments = {"--port",   "0",
+                                        "--db",     ServerPath(folder_ / "sentrel.db"),
+                                        "--config", ServerPath(folder_ / "settings.json")};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  pid_ = StartServer(arguments, folder_ / "requests.log", folder_, line);
   port_ = std::atoi(line.c_str());
   if (port_ <= 0) {
     const std::string log = RequestLog();
@@ -108,7 +113,9 @@ DevServerProcess::DevServerProcess() : folder_(MakeServerFolder()) {
   }
 }
 
-DevServerProcess::~DevServerProcess() { Stop(); }
+DevServerProcess::~DevServerProcess() {
+  Stop();
+}
 
 void DevServerProcess::Stop() {
   StopServer(pid_);
@@ -138,8 +145,7 @@ void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const 
   qmt.QmtSRInitialize(kUniqueKey, seedPath_, "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1",
                       server_.url(), "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
                       enrollmentStatus);
-  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "",
-                               "");
+  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "", "");
   qmt.InitQMTParameters("BIOS-77");
   qmt.InitializeProxyParameters("", "", "", 0, "");
 }
