@@ -1,23 +1,17 @@
 // What a host meets in the field: a locked-down GEN folder, an unwritable seed, a damaged PIN
-// file and an HTTPS peer to verify.
+// file.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "platform/in_place_file.h"
 #include "sdk/SRSdk.h"
 #include "support/immutable_flag.h"
 #include "workflow_fixture.h"
-#include "wrapper/ProcessState.h"
-#include "wrapper/http_transport.h"
-#include "wrapper/runtime_settings.h"
 
 namespace qmt_e2e {
 namespace {
@@ -109,52 +103,6 @@ TEST_F(WorkflowTest, APinHoldingAZeroByteIsRefusedBeforeItIsSent) {
   EXPECT_EQ(otp, "");
   EXPECT_EQ(serviceRequests(), requestsBefore + 1);  // only the OTP start, which carries no PIN
   EXPECT_EQ(CountLogged(AuthenticationLog(), "The PIN file holds a zero byte"), 1);
-}
-
-// Opt-in verification: a certificate from an unknown CA is refused, the configured CA's
-// accepted; by default, as documented, neither is checked.
-TEST(TlsVerification, RefusesAnUnknownCaAndAcceptsTheConfiguredOne) {
-  const DriveRoot folder;  // a private working directory for the test CA
-  ASSERT_EQ(std::system("openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem "
-                        "-subj /CN=qmt-test-ca -days 1 2>/dev/null && "
-                        "openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr "
-                        "-subj /CN=127.0.0.1 2>/dev/null && "
-                        "echo subjectAltName=IP:127.0.0.1 >san.ext && "
-                        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
-                        "-days 1 -extfile san.ext -out server.pem 2>/dev/null"),
-            0);
-  httplib::SSLServer server("server.pem", "server.key");
-  const auto reply = [](const httplib::Request&, httplib::Response& r) { r.set_content("{}", ""); };
-  server.Put(".*", reply).Get(".*", reply);
-  const int port = server.bind_to_any_port("127.0.0.1");
-  std::thread thread([&server] { server.listen_after_bind(); });
-  for (int waited = 0; !server.is_running() && waited < 5000; ++waited) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-
-  const auto saved = SRCppWrap::detail::Settings();
-  SRContext* context = SRInit(0, "serial", "key", SRCppWrap::detail::SdkTransport, nullptr);
-  SRCppWrap::detail::AdoptContext(context);  // released when the library unloads
-  const std::string ca = (fs::current_path() / "ca.pem").string();
-  const struct {
-    bool verify;
-    std::string caBundle;
-    long status;
-  } cases[] = {{false, "", 200}, {true, "", 0}, {true, ca, 200}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.caBundle);
-    SRCppWrap::detail::Settings().verifyTls = c.verify;
-    SRCppWrap::detail::Settings().caBundle = c.caBundle;
-    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/";
-    std::string body;
-    EXPECT_EQ(SRCppWrap::QmtSR().MakeCURLRequest(url, "{}", body), c.status);
-    SRWsResponseSet(context, "");  // the service path alike
-    SRCppWrap::detail::SdkTransport(url.c_str(), 0, nullptr);
-    EXPECT_STREQ(context->response_body, c.status == 200 ? "{}" : "");
-  }
-  SRCppWrap::detail::Settings() = saved;
-  server.stop();
-  thread.join();
 }
 
 }  // namespace
