@@ -52,9 +52,9 @@ ProgramRun RunQmtsr(const Args& args, const char* input = "/dev/null") {
 class QmtsrTest : public WorkflowTest {
  protected:
   Args With(Args args, const std::string& serviceUrl = "") const {
-    for (const std::string& a : Args{
-             "--service-url", serviceUrl.empty() ? server_.url() : serviceUrl, "--device-serial",
-             "DEV-0001", "--unique-key", kUniqueKey, "--macid", "mac-1", "--host-version", "9.1"}) {
+    for (const std::string& a :
+         Args{"--service-url", serviceUrl.empty() ? server_.url() : serviceUrl, "--device-serial",
+          "DEV-0001", "--unique-key", kUniqueKey, "--macid", "mac-1", "--host-version", "9.1"}) {
       args.push_back(a);
     }
     return args;
@@ -86,11 +86,11 @@ TEST_F(QmtsrTest, EnrolsAndKillsDuringOtpRunsNeverDamageTheSeedNorLeaveDebris) {
   WriteFile("pin.txt", std::string(kPin) + "\n");
   WriteFile("password.txt", kPassword);
   WriteFile("message.json", kMessage);
-  const ProgramRun enrol =
-      RunQmtsr(With({"enroll", "--code-otp-url", server_.massEnrolmentUrl(), "--check-url",
-                     server_.checkEnrolmentUrl(), "--user", kUser, "--password-file",
-                     "password.txt", "--message-file", "-", "--pin-file", "pin.txt"}),
-               "message.json");
+  const ProgramRun enrol = RunQmtsr(
+      With({"enroll", "--code-otp-url", server_.massEnrolmentUrl(), "--check-url",
+            server_.checkEnrolmentUrl(), "--user", kUser, "--password-file", "password.txt",
+            "--message-file", "-", "--pin-file", "pin.txt"}),
+      "message.json");
   ASSERT_EQ(enrol.exitCode, 0) << enrol.err << server_.RequestLog();
   EXPECT_EQ(std::filesystem::status(drive_.seedFile()).permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);

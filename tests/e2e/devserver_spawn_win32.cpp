@@ -13,6 +13,7 @@
 
 namespace qmt_e2e {
 
+
 namespace {
 
 // Runs a native command line through the native shell; waits for it (at most 10 s) or not.

@@ -82,10 +82,7 @@ TEST_F(WorkflowTest, AnEnrolmentWhoseSeedCannotBeSavedIsNotConfirmed) {
 
 TEST_F(WorkflowTest, APinHoldingAZeroByteIsRefusedBeforeItIsSent) {
   EnrolOrFail();
-  drive_.WritePin(
-      std::string("24\0"
-                  "8",
-                  4));
+  drive_.WritePin(std::string("24\0" "8", 4));
   const auto serviceRequests = [this] {
     const std::string log = server_.RequestLog();
     int count = 0;

@@ -26,9 +26,7 @@ struct TranscriptCase {
                // PIN path all differ
 };
 
-void PrintTo(const TranscriptCase& c, std::ostream* os) {
-  *os << c.name;
-}
+void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.name; }
 
 class TranscriptTest : public WorkflowTest, public testing::WithParamInterface<TranscriptCase> {};
 

@@ -86,9 +86,7 @@ DriveRoot::~DriveRoot() {
 #endif
 }
 
-void DriveRoot::WritePin(const std::string& pin) const {
-  WriteFile(pinFile(), pin);
-}
+void DriveRoot::WritePin(const std::string& pin) const { WriteFile(pinFile(), pin); }
 
 void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -100,8 +98,7 @@ DevServerProcess::DevServerProcess(const std::vector<std::string>& extra)
     : folder_(MakeServerFolder()) {
   WriteFile(folder_ / "settings.json", kSettings);
   std::string line;
-  std::vector<std::string> arguments = {"--port",   "0",
-                                        "--db",     ServerPath(folder_ / "sentrel.db"),
+  std::vector<std::string> arguments = {"--port", "0", "--db", ServerPath(folder_ / "sentrel.db"),
                                         "--config", ServerPath(folder_ / "settings.json")};
   arguments.insert(arguments.end(), extra.begin(), extra.end());
   pid_ = StartServer(arguments, folder_ / "requests.log", folder_, line);
@@ -113,9 +110,7 @@ DevServerProcess::DevServerProcess(const std::vector<std::string>& extra)
   }
 }
 
-DevServerProcess::~DevServerProcess() {
-  Stop();
-}
+DevServerProcess::~DevServerProcess() { Stop(); }
 
 void DevServerProcess::Stop() {
   StopServer(pid_);
@@ -145,7 +140,8 @@ void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const 
   qmt.QmtSRInitialize(kUniqueKey, seedPath_, "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1",
                       server_.url(), "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
                       enrollmentStatus);
-  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "", "");
+  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "",
+                               "");
   qmt.InitQMTParameters("BIOS-77");
   qmt.InitializeProxyParameters("", "", "", 0, "");
 }
