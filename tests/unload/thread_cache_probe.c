@@ -7,10 +7,9 @@
 #include "sdk/crypto/sha256_stream.h"
 
 static void* srProbeUse(void* ok) {
-  char modulus[257];
+  char modulus[257] = {0};
   unsigned char digest[SR_SHA256_SIZE];
   memset(modulus, 'F', 256);
-  modulus[256] = '\0';
   *(int*)ok = srSha256Bytes("abc", 3, digest) && srRsaKeyFor(modulus, SR_RSA_EXPONENT_HEX) != NULL;
   return NULL;
 }
