@@ -12,6 +12,11 @@
 namespace SRCppWrap::platform {
 
 std::string NativePath(const std::string& windowsPath);
+// The process environment's value of `name`, nullptr when unset. On Windows it is the one
+// SetEnvironmentVariable changes: the C runtime's copy that getenv reads was made when the
+// runtime started and misses what a host set before it loaded the library. The text stays
+// valid until the process ends.
+const char* EnvironmentValue(const char* name);
 // Asked of the system once per process (again after a fork): log entries carry it.
 unsigned long CurrentProcessId();
 // Formats the current local time with strftime; returns the number of characters written.
@@ -35,18 +40,22 @@ bool RemoveFile(const std::string& windowsPath);
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why = nullptr);
 
-// Overwrites the file where it stands (it keeps its permissions) and flushes it; on a failure
-// half-way the old content is written back. Returns "" on success, else why it failed.
-std::string OverwriteFileInPlace(const std::string& windowsPath, const std::string& content);
-
 struct SaveOutcome {
   bool saved = false;
-  std::string error;  // why the content could not be saved; empty when saved
+  bool oldKept = true;  // when not saved: the old content is intact
+  std::string error;    // why the content could not be saved; empty when saved
 };
+
+// Overwrites the file where it stands (it keeps its permissions): the new content padded with
+// line ends over the old one in one write, a flush, then the cut, so that a kill at any instant
+// leaves the old or the new content as the file's first word. On a failure half-way the old
+// content is written back; `oldKept` says whether that worked.
+SaveOutcome OverwriteFileInPlace(const std::string& windowsPath, const std::string& content);
+
 // Saves a file's whole new content and never loses it silently: atomically first; when the
 // system refuses that (a folder that accepts no new names or renames, a file held open on
-// Windows), the file is overwritten in place and flushed. When both fail, the old content stays
-// as it was and `error` says why.
+// Windows), the file is overwritten in place and flushed. When both fail, `error` says why and
+// `oldKept` whether the old content stayed as it was. Never throws.
 SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content);
 
 }  // namespace SRCppWrap::platform

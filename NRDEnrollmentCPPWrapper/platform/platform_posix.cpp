@@ -17,6 +17,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/in_place_file.h"
 
 namespace SRCppWrap::platform {
 
@@ -110,41 +111,6 @@ int CreateSiblingTemp(const std::string& path, std::string& tempPath) {
   return -1;
 }
 
-// Reads a regular file's whole content through an open descriptor.
-bool ReadAll(int fd, std::string& content) {
-  content.clear();
-  char buffer[4096];
-  for (off_t offset = 0;;) {
-    const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    content.append(buffer, static_cast<std::size_t>(n));
-    offset += n;
-  }
-}
-
-// Overwrites the file itself; on a failure half-way the old content is written back.
-// Returns "" on success, else why it failed.
-std::string OverwriteInPlace(const std::string& path, const std::string& content) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return Failure("cannot open the file for writing");
-  std::string old;
-  std::string error;
-  if (!ReadAll(fd, old)) {
-    error = Failure("cannot read the old content");
-  } else if (!WriteAllAt(fd, content, 0) ||
-             ::ftruncate(fd, static_cast<off_t>(content.size())) != 0 || ::fsync(fd) != 0) {
-    error = Failure("cannot overwrite the file");
-    if (WriteAllAt(fd, old, 0)) {
-      (void)::ftruncate(fd, static_cast<off_t>(old.size()));
-      ::fsync(fd);
-    }
-  }
-  ::close(fd);
-  return error;
-}
-
 }  // namespace
 
 std::string NativePath(const std::string& windowsPath) {
@@ -170,6 +136,10 @@ void ForgetProcessId() {
   cachedProcessId.store(0, std::memory_order_relaxed);
 }
 }  // namespace
+
+const char* EnvironmentValue(const char* name) {
+  return std::getenv(name);
+}
 
 // Every log entry carries the process id; asking the system each time is a system call.
 unsigned long CurrentProcessId() {
@@ -265,8 +235,54 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
   return true;
 }
 
-std::string OverwriteFileInPlace(const std::string& windowsPath, const std::string& content) {
-  return OverwriteInPlace(NativePath(windowsPath), content);
+InPlaceFile::InPlaceFile(const std::string& windowsPath)
+    : handle_(::open(NativePath(windowsPath).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                     0600)) {}
+
+InPlaceFile::~InPlaceFile() {
+  if (IsOpen()) ::close(static_cast<int>(handle_));
+}
+
+bool InPlaceFile::IsOpen() const {
+  return handle_ >= 0;
+}
+
+bool InPlaceFile::Size(std::uint64_t& size) {
+  struct stat status {};
+  if (::fstat(static_cast<int>(handle_), &status) != 0) return false;
+  size = static_cast<std::uint64_t>(status.st_size);
+  return true;
+}
+
+bool InPlaceFile::ReadStart(std::size_t count, std::string& bytes) {
+  bytes.assign(count, '\0');
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t n =
+        ::pread(static_cast<int>(handle_), &bytes[done], count - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return true;
+}
+
+bool InPlaceFile::WriteStart(const std::string& bytes) {
+  return WriteAllAt(static_cast<int>(handle_), bytes, 0);
+}
+
+bool InPlaceFile::Truncate(std::uint64_t size) {
+  return ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) == 0;
+}
+
+bool InPlaceFile::Flush() {
+  return ::fsync(static_cast<int>(handle_)) == 0;
+}
+
+std::string InPlaceFile::Failure(const char* what) const {
+  return platform::Failure(what);
 }
 
 }  // namespace SRCppWrap::platform

@@ -10,14 +10,31 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/in_place_file.h"
 
 namespace SRCppWrap::platform {
 
 std::string NativePath(const std::string& windowsPath) {
   return windowsPath;
+}
+
+const char* EnvironmentValue(const char* name) {
+  static std::mutex lock;
+  static std::map<std::string, std::string> values;  // one stable copy per name asked
+  const DWORD size = ::GetEnvironmentVariableA(name, nullptr, 0);
+  if (size == 0 && ::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return nullptr;
+  std::string value(size, '\0');
+  const DWORD length = ::GetEnvironmentVariableA(name, &value[0], size);
+  value.resize(length < size ? length : 0);
+  const std::lock_guard<std::mutex> guard(lock);
+  std::string& kept = values[name];
+  kept = value;
+  return kept.c_str();
 }
 
 unsigned long CurrentProcessId() {
@@ -115,41 +132,65 @@ bool WriteAll(HANDLE file, const std::string& content) {
   return true;
 }
 
-// Makes the file's whole content `content`.
-bool WriteAllAt(HANDLE file, const std::string& content) {
-  LARGE_INTEGER start{};
-  return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, content) &&
-         ::SetEndOfFile(file) != 0;
+// Creates a new, not yet existing file next to `path`; INVALID_HANDLE_VALUE on failure. A
+// leftover of an ended process whose id this one now has may hold the first names.
+HANDLE CreateSiblingTemp(const std::string& path, std::string& tempPath) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = path + kTempMarker + std::to_string(::GetCurrentProcessId()) + "-" +
+               std::to_string(++counter);
+    HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD code = ::GetLastError();
+    if (file != INVALID_HANDLE_VALUE ||
+        (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) {
+      return file;
+    }
+  }
+  return INVALID_HANDLE_VALUE;
 }
 
-bool ReadAll(HANDLE file, std::string& content) {
-  content.clear();
-  char buffer[4096];
-  for (;;) {
-    DWORD n = 0;
-    if (!::ReadFile(file, buffer, sizeof buffer, &n, nullptr)) return false;
-    if (n == 0) return true;
-    content.append(buffer, n);
-  }
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH];
+  const DWORD length = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return length > 0 && length < sizeof full ? std::string(full, length) : path;
 }
 
-// Overwrites the file itself (it keeps its permissions); on a failure half-way the old content
-// is written back. Returns "" on success, else why it failed.
-std::string OverwriteInPlace(const std::string& path, const std::string& content) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Failure("cannot open the file for writing");
-  std::string old;
-  std::string error;
-  if (!ReadAll(file, old)) {
-    error = Failure("cannot read the old content");
-  } else if (!WriteAllAt(file, content) || !::FlushFileBuffers(file)) {
-    error = Failure("cannot overwrite the file");
-    if (WriteAllAt(file, old)) ::FlushFileBuffers(file);
+// Puts the written temporary file in place of `path`. An existing file is replaced with
+// ReplaceFileA, which gives the new content the old file's identity: its ACL, creation time
+// and streams; its attributes (hidden, read-only, ...) are set again afterwards. A read-only
+// file is made writable for the moment of the replace and comes back read-only with the new
+// content, as a POSIX file keeps its mode.
+bool PutInPlace(const std::string& tempPath, const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return ::MoveFileExA(tempPath.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
-  ::CloseHandle(file);
-  return error;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    ::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  // A handle held without delete sharing makes the replace fail (and Wine's then leaves a
+  // stray temporary file behind): ask for the access it needs first.
+  const HANDLE old = ::CreateFileA(path.c_str(), GENERIC_READ | DELETE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool replaced = old != INVALID_HANDLE_VALUE;
+  if (replaced) {
+    ::CloseHandle(old);
+    // Full paths: Wine's ReplaceFileA refuses a bare file name ("Directory name invalid").
+    replaced = ::ReplaceFileA(FullPath(path).c_str(), FullPath(tempPath).c_str(), nullptr,
+                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+  }
+  const DWORD code = ::GetLastError();
+  // The old file is gone and the new one kept its temporary name: finish the move.
+  if (!replaced &&
+      (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT || code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)) {
+    replaced = ::MoveFileExA(tempPath.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  ::SetFileAttributesA(path.c_str(), attributes);
+  if (!replaced) ::SetLastError(code);
+  return replaced;
 }
 
 }  // namespace
@@ -181,27 +222,26 @@ bool RemoveFile(const std::string& windowsPath) {
 // New files inherit the folder's permissions: nothing here sets a security descriptor.
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why) {
-  static unsigned counter = 0;
-  const std::string tempPath = windowsPath + kTempMarker + std::to_string(::GetCurrentProcessId()) +
-                               "-" + std::to_string(++counter);
-  HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::string tempPath;
+  HANDLE file = CreateSiblingTemp(windowsPath, tempPath);
   if (file == INVALID_HANDLE_VALUE) {
     if (why != nullptr) *why = Failure("cannot create a temporary file");
     return false;
   }
   std::string error;
-  if (!WriteAllAt(file, content) || !::FlushFileBuffers(file)) {
+  if (!WriteAll(file, content) || !::FlushFileBuffers(file)) {
     error = Failure("cannot write the temporary file");
   }
   ::CloseHandle(file);
   // Fails while another process holds the file open without delete sharing.
-  if (error.empty() && !::MoveFileExA(tempPath.c_str(), windowsPath.c_str(),
-                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (error.empty() && !PutInPlace(tempPath, windowsPath)) {
     error = Failure("cannot rename the temporary file");
   }
   if (!error.empty()) {
-    ::DeleteFileA(tempPath.c_str());
+    // Unless a half-done replace left the new content under the temporary name only.
+    if (::GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      ::DeleteFileA(tempPath.c_str());
+    }
     if (why != nullptr) *why = error;
     return false;
   }
@@ -210,8 +250,66 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
   return true;
 }
 
-std::string OverwriteFileInPlace(const std::string& windowsPath, const std::string& content) {
-  return OverwriteInPlace(windowsPath, content);
+InPlaceFile::InPlaceFile(const std::string& windowsPath)
+    : handle_(reinterpret_cast<std::intptr_t>(
+          ::CreateFileA(windowsPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
+
+InPlaceFile::~InPlaceFile() {
+  if (IsOpen()) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool InPlaceFile::IsOpen() const {
+  return reinterpret_cast<HANDLE>(handle_) != INVALID_HANDLE_VALUE;
+}
+
+bool InPlaceFile::Size(std::uint64_t& size) {
+  LARGE_INTEGER length{};
+  if (!::GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &length)) return false;
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  return true;
+}
+
+namespace {
+bool Seek(std::intptr_t handle, std::uint64_t offset) {
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  return ::SetFilePointerEx(reinterpret_cast<HANDLE>(handle), position, nullptr, FILE_BEGIN) != 0;
+}
+}  // namespace
+
+bool InPlaceFile::ReadStart(std::size_t count, std::string& bytes) {
+  bytes.assign(count, '\0');
+  std::size_t done = 0;
+  if (!Seek(handle_, 0)) return false;
+  while (done < count) {
+    const DWORD chunk = count - done > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count - done);
+    DWORD n = 0;
+    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), &bytes[done], chunk, &n, nullptr)) {
+      return false;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  bytes.resize(done);
+  return true;
+}
+
+bool InPlaceFile::WriteStart(const std::string& bytes) {
+  return Seek(handle_, 0) && WriteAll(reinterpret_cast<HANDLE>(handle_), bytes);
+}
+
+bool InPlaceFile::Truncate(std::uint64_t size) {
+  return Seek(handle_, size) && ::SetEndOfFile(reinterpret_cast<HANDLE>(handle_)) != 0;
+}
+
+bool InPlaceFile::Flush() {
+  return ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)) != 0;
+}
+
+std::string InPlaceFile::Failure(const char* what) const {
+  return platform::Failure(what);
 }
 
 }  // namespace SRCppWrap::platform

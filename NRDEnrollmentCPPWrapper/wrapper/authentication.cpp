@@ -132,7 +132,10 @@ bool QmtSR::PersistChangedSeed() {
     const platform::SaveOutcome outcome = platform::SaveFile(detail::kSeedFilePath, state);
     std::free(state);
     if (!outcome.saved) {
-      LogLine("The new seed value could not be saved, the old seed file is kept: %s",
+      LogLine(outcome.oldKept
+                  ? "The new seed value could not be saved, the old seed file is kept: %s"
+                  : "The new seed value could not be saved and the old seed file could not be "
+                    "restored: %s",
               outcome.error.c_str());
       saved = false;
     }

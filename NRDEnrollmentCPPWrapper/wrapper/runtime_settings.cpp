@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Platform.h"
+
 namespace SRCppWrap::detail {
 
 namespace {
@@ -14,7 +16,7 @@ bool IsSet(const char* value, const char* expected) {
 }
 
 const char* Environment(const char* name) {
-  return std::getenv(name);
+  return platform::EnvironmentValue(name);
 }
 
 // Built while the library loads, before the host can call anything.

@@ -94,12 +94,14 @@ void WriteFile(const fs::path& path, const std::string& content) {
   ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
-DevServerProcess::DevServerProcess() : folder_(MakeServerFolder()) {
+DevServerProcess::DevServerProcess(const std::vector<std::string>& extra)
+    : folder_(MakeServerFolder()) {
   WriteFile(folder_ / "settings.json", kSettings);
   std::string line;
-  pid_ = StartServer({"--port", "0", "--db", ServerPath(folder_ / "sentrel.db"), "--config",
-                      ServerPath(folder_ / "settings.json")},
-                     folder_ / "requests.log", folder_, line);
+  std::vector<std::string> arguments = {"--port", "0", "--db", ServerPath(folder_ / "sentrel.db"),
+                                        "--config", ServerPath(folder_ / "settings.json")};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  pid_ = StartServer(arguments, folder_ / "requests.log", folder_, line);
   port_ = std::atoi(line.c_str());
   if (port_ <= 0) {
     const std::string log = RequestLog();

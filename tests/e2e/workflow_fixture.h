@@ -49,7 +49,8 @@ void WriteFile(const fs::path& path, const std::string& content);
 // folder, a free loopback port, and a stop when the test ends.
 class DevServerProcess {
  public:
-  DevServerProcess();  // throws when the server does not announce its port within 20 s
+  // Throws when the server does not announce its port within 20 s; `extra`: more arguments.
+  explicit DevServerProcess(const std::vector<std::string>& extra = {});
   ~DevServerProcess();
 
   int port() const { return port_; }

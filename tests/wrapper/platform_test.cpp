@@ -1,8 +1,13 @@
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "platform/Platform.h"
+#include "platform/in_place_file.h"
 #include "wrapper/log_sandbox.h"
+#include "wrapper/stored_files.h"
 
 namespace {
 
@@ -75,5 +80,53 @@ TEST(Platform, ReplaceRemovesOnlyLeftoversOfEndedProcesses) {
   for (const std::string& name : kept) EXPECT_TRUE(fs::exists(name)) << name;
   EXPECT_FALSE(fs::exists("s.tmp-" + dead + "-7"));
 }
+
+// A kill between the padded write and the cut leaves the new seed as the first word; a refused
+// cut writes the old content back, and a refused restore is said.
+TEST(Platform, InPlaceOverwriteLeavesTheOldOrTheNewFirstWord) {
+  const LogSandbox sandbox;
+  static const char* refused;
+  static std::string beforeCut;
+  platform::g_inPlaceStepAllowed = [](const char* step) {
+    if (std::strcmp(step, "truncate") == 0) beforeCut = SRCppWrap::detail::ReadFirstWord("s").word;
+    return refused == nullptr || std::strstr(refused, step) == nullptr;
+  };
+  const struct {
+    const char *old, *fresh, *refuse;
+    bool saved, kept;
+  } cases[] = {
+      {"old-and-longer-seed\ntail", "new-seed", nullptr, true, true},
+      {"old", "new-and-longer-seed", nullptr, true, true},
+      {"old-and-longer-seed", "new-seed", "truncate", false, true},
+      {"old", "new-and-longer-seed", "truncate", false, true},
+      {"old-and-longer-seed", "new-seed", "truncate restore", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    std::ofstream("s", std::ios::binary | std::ios::trunc) << c.old;
+    refused = c.refuse;
+    const platform::SaveOutcome outcome = platform::OverwriteFileInPlace("s", c.fresh);
+    EXPECT_EQ(beforeCut, c.fresh);
+    EXPECT_EQ(outcome.saved, c.saved);
+    EXPECT_EQ(outcome.oldKept, c.kept);
+    EXPECT_TRUE(!(c.saved || c.kept) || ReadFile("s") == (c.saved ? c.fresh : c.old));
+    EXPECT_EQ(SRCppWrap::detail::ReadFirstWord("s").word, c.saved || !c.kept ? c.fresh : c.old);
+  }
+  platform::g_inPlaceStepAllowed = nullptr;
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A huge damaged old file is not read whole: the overwrite fits a small address space.
+TEST(Platform, InPlaceOverwriteOfAHugeFileNeedsLittleMemory) {
+  const LogSandbox sandbox;
+  std::ofstream("s").close();
+  ASSERT_EQ(::truncate("s", off_t{4} << 30), 0);  // sparse
+  const rlimit limit{std::size_t{1} << 30, std::size_t{1} << 30};
+  EXPECT_EXIT((::setrlimit(RLIMIT_AS, &limit),
+               std::exit(platform::OverwriteFileInPlace("s", "new-seed").saved ? 0 : 1)),
+              testing::ExitedWithCode(0), "");
+  EXPECT_EQ(fs::file_size("s"), 8u);  // never read whole here either
+}
+#endif
 
 }  // namespace

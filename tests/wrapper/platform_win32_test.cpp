@@ -39,4 +39,26 @@ TEST(WindowsPlatform, ReplaceIsNotLostWhileAReaderHoldsTheFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);  // no temp
 }
 
+// Leftovers of an ended process that had this one's id hold the first temporary names; the
+// replace takes the next ones and keeps the replaced file's attributes (a read-only seed takes
+// the new content and stays read-only, as a POSIX file keeps its mode).
+TEST(WindowsPlatform, ReplaceSkipsTakenNamesAndKeepsTheAttributes) {
+  LogSandbox sandbox;
+  const std::string taken = "seed.data.tmp-" + std::to_string(::GetCurrentProcessId()) + "-";
+  for (const char* n : {"1", "2", "3"}) std::ofstream(taken + n) << "old seed";
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+  for (const DWORD attributes :
+       {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_READONLY}, kKept}) {
+    SCOPED_TRACE(attributes);
+    ::SetFileAttributesA("seed.data", FILE_ATTRIBUTE_NORMAL);
+    std::ofstream("seed.data") << "old seed";
+    ASSERT_TRUE(::SetFileAttributesA("seed.data", attributes));
+    std::string why;
+    EXPECT_TRUE(platform::ReplaceFileAtomically("seed.data", "new seed", &why)) << why;
+    EXPECT_EQ(ReadFile("seed.data"), "new seed");
+    EXPECT_EQ(::GetFileAttributesA("seed.data") & kKept, attributes);
+  }
+  ::SetFileAttributesA("seed.data", FILE_ATTRIBUTE_NORMAL);  // so that the sandbox can go
+}
+
 }  // namespace

@@ -6,7 +6,7 @@
 #include "sdk/crypto/encodings.h"
 #include "sdk/crypto/keyed.h"
 #include "sdk/crypto/sha256_stream.h"
-#include "sdk/crypto/thread_local.h"
+#include "sdk/crypto/thread_cache.h"
 #include "sdk/string_helpers.h"
 
 int srSha256Open(SRSha256* h) {
@@ -38,20 +38,26 @@ int srSha256Finish(SRSha256* h, unsigned char digest[SR_SHA256_SIZE]) {
 
 /* Each thread keeps one state for one-shot digests: EVP_Digest with EVP_sha256() looks the
  * algorithm up again at every call, which costs more than hashing a short text. */
-static SR_THREAD_LOCAL SRSha256 tl_sha;
-static SR_THREAD_LOCAL int tl_sha_open;
+typedef struct {
+  SRSha256 sha;
+  int open;
+} SRDigestCache;
+
+static void srDigestCacheRelease(void* cache) {
+  srSha256Close(&((SRDigestCache*)cache)->sha);
+}
 
 int srSha256Bytes(const void* data, size_t n, unsigned char digest[SR_SHA256_SIZE]) {
-  if (!tl_sha_open) {
-    tl_sha_open = srSha256Open(&tl_sha);
-    if (!tl_sha_open) {
-      srSha256Close(&tl_sha);
-      return EVP_Digest(data, n, digest, NULL, EVP_sha256(), NULL) == 1;
-    }
+  SRDigestCache* cache = srThreadCache(SR_CACHE_DIGEST, sizeof *cache, srDigestCacheRelease);
+  if (cache != NULL && !cache->open) {
+    cache->open = srSha256Open(&cache->sha);
+    if (!cache->open) srSha256Close(&cache->sha);
   }
-  srSha256Begin(&tl_sha);
-  srSha256Absorb(&tl_sha, data, n);
-  return srSha256Finish(&tl_sha, digest);
+  if (cache == NULL || !cache->open)
+    return EVP_Digest(data, n, digest, NULL, EVP_sha256(), NULL) == 1;
+  srSha256Begin(&cache->sha);
+  srSha256Absorb(&cache->sha, data, n);
+  return srSha256Finish(&cache->sha, digest);
 }
 
 /* The first hex_chars characters of the text's digest in hex. A NULL text (an allocation that

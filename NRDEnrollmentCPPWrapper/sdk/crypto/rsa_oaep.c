@@ -11,7 +11,7 @@
 #include "sdk/crypto/encodings.h"
 #include "sdk/crypto/random.h"
 #include "sdk/crypto/sha256_stream.h"
-#include "sdk/crypto/thread_local.h"
+#include "sdk/crypto/thread_cache.h"
 #include "sdk/string_helpers.h"
 
 /* Reads hex of big-endian bytes into a number; NULL for a missing or empty text. */
@@ -59,35 +59,42 @@ static void srRsaKeyClose(SRRsaKey* key) {
  * encrypt several blocks with one modulus in a row; reading it, putting it in Montgomery form
  * and fetching SHA-256 cost more than a block, so they are done once per key, not per call.
  * The numbers are public; the scratch numbers are cleared after every block. */
-static SR_THREAD_LOCAL SRRsaKey tl_key;
-static SR_THREAD_LOCAL char* tl_modulus_hex; /* NULL while no key is kept */
-static SR_THREAD_LOCAL char* tl_exponent_hex;
+typedef struct {
+  SRRsaKey key;
+  char* modulus_hex; /* NULL while no key is kept */
+  char* exponent_hex;
+} SRRsaKeyCache;
+
+static void srRsaKeyCacheRelease(void* cache) {
+  SRRsaKeyCache* kept = (SRRsaKeyCache*)cache;
+  if (kept->modulus_hex != NULL) srRsaKeyClose(&kept->key);
+  free(kept->modulus_hex);
+  free(kept->exponent_hex);
+  kept->modulus_hex = kept->exponent_hex = NULL;
+}
 
 static int srSameText(const char* a, const char* b) {
   return a != NULL && b != NULL && strcmp(a, b) == 0;
 }
 
 SRRsaKey* srRsaKeyFor(const char* modulus_hex, const char* exponent_hex) {
-  if (srSameText(tl_modulus_hex, modulus_hex) && srSameText(tl_exponent_hex, exponent_hex))
-    return &tl_key;
-  if (tl_modulus_hex != NULL) srRsaKeyClose(&tl_key);
-  free(tl_modulus_hex);
-  free(tl_exponent_hex);
-  tl_modulus_hex = tl_exponent_hex = NULL;
-  if (!srRsaKeyOpen(&tl_key, modulus_hex, exponent_hex)) {
-    srRsaKeyClose(&tl_key);
+  SRRsaKeyCache* kept = srThreadCache(SR_CACHE_RSA_KEY, sizeof *kept, srRsaKeyCacheRelease);
+  if (kept == NULL) return NULL;
+  if (srSameText(kept->modulus_hex, modulus_hex) && srSameText(kept->exponent_hex, exponent_hex))
+    return &kept->key;
+  srRsaKeyCacheRelease(kept);
+  if (!srRsaKeyOpen(&kept->key, modulus_hex, exponent_hex)) {
+    srRsaKeyClose(&kept->key);
     return NULL;
   }
-  tl_modulus_hex = srStrDup(modulus_hex);
-  tl_exponent_hex = srStrDup(exponent_hex);
-  if (tl_modulus_hex == NULL || tl_exponent_hex == NULL) {
-    srRsaKeyClose(&tl_key);
-    free(tl_modulus_hex);
-    free(tl_exponent_hex);
-    tl_modulus_hex = tl_exponent_hex = NULL;
+  kept->modulus_hex = srStrDup(modulus_hex);
+  kept->exponent_hex = srStrDup(exponent_hex);
+  if (kept->modulus_hex == NULL || kept->exponent_hex == NULL) {
+    srRsaKeyClose(&kept->key);
+    srRsaKeyCacheRelease(kept);
     return NULL;
   }
-  return &tl_key;
+  return &kept->key;
 }
 
 /* y = x^e mod n with x read from length big-endian bytes; written as exactly k bytes. The
