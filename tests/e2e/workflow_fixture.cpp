@@ -86,7 +86,9 @@ DriveRoot::~DriveRoot() {
 #endif
 }
 
-void DriveRoot::WritePin(const std::string& pin) const { WriteFile(pinFile(), pin); }
+void DriveRoot::WritePin(const std::string& pin) const {
+  WriteFile(pinFile(), pin);
+}
 
 void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -96,9 +98,13 @@ void WriteFile(const fs::path& path, const std::string& content) {
 
 DevServerProcess::DevServerProcess() : folder_(MakeServerFolder()) {
   WriteFile(folder_ / "settings.json", kSettings);
+  Start(0);
+}
+
+void DevServerProcess::Start(int port) {
   std::string line;
-  pid_ = StartServer({"--port", "0", "--db", ServerPath(folder_ / "sentrel.db"), "--config",
-                      ServerPath(folder_ / "settings.json")},
+  pid_ = StartServer({"--port", std::to_string(port), "--db", ServerPath(folder_ / "sentrel.db"),
+                      "--config", ServerPath(folder_ / "settings.json")},
                      folder_ / "requests.log", folder_, line);
   port_ = std::atoi(line.c_str());
   if (port_ <= 0) {
@@ -108,7 +114,9 @@ DevServerProcess::DevServerProcess() : folder_(MakeServerFolder()) {
   }
 }
 
-DevServerProcess::~DevServerProcess() { Stop(); }
+DevServerProcess::~DevServerProcess() {
+  Stop();
+}
 
 void DevServerProcess::Stop() {
   StopServer(pid_);
@@ -117,17 +125,44 @@ void DevServerProcess::Stop() {
   fs::remove_all(folder_, ignored);
 }
 
+namespace {
+
+// The control token the server writes beside its database at start.
+httplib::Headers ControlHeaders(const fs::path& folder) {
+  const std::string token = ReadFile(folder / "sentrel.db.control-token");
+  return {{"Authorization", "Bearer " + token.substr(0, token.find('\n'))}};
+}
+
+}  // namespace
+
 void DevServerProcess::ArmFault(const std::string& faultJson) const {
-  // The server writes its control token beside the database at start.
-  std::string token = ReadFile(folder_ / "sentrel.db.control-token");
-  token = token.substr(0, token.find('\n'));
+  ++ownConnections_;
   httplib::Client client("127.0.0.1", port_);
-  const auto answer = client.Put("/control/faults", {{"Authorization", "Bearer " + token}},
-                                 faultJson, "application/json");
+  const auto answer =
+      client.Put("/control/faults", ControlHeaders(folder_), faultJson, "application/json");
   if (!answer || answer->status != 200) throw std::runtime_error("fault not armed: " + faultJson);
 }
 
+// --- Connection pool checks.
+int DevServerProcess::Connections() const {
+  ++ownConnections_;
+  httplib::Client client("127.0.0.1", port_);
+  const auto answer = client.Get("/control/connections", ControlHeaders(folder_));
+  if (!answer || answer->status != 200) throw std::runtime_error("no connection count");
+  return std::atoi(answer->body.c_str() + answer->body.find(':') + 1) - ownConnections_;
+}
+
+void DevServerProcess::Restart() {
+  StopServer(pid_);
+  ownConnections_ = 0;
+  std::error_code ignored;  // a Windows start is told by these files, which must be new ones
+  for (const char* file : {"pid", "stdout"}) fs::remove(folder_ / file, ignored);
+  Start(port_);
+}
+// ---
+
 std::string DevServerProcess::Login(const std::string& device, const std::string& otp) const {
+  ++ownConnections_;
   httplib::Client client("127.0.0.1", port_);
   const std::string body = R"({"device":")" + device + R"(","otp":")" + otp + R"("})";
   const auto answer = client.Put("/login", body, "application/json");
@@ -138,8 +173,7 @@ void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const 
   qmt.QmtSRInitialize(kUniqueKey, seedPath_, "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1",
                       server_.url(), "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
                       enrollmentStatus);
-  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "",
-                               "");
+  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "", "");
   qmt.InitQMTParameters("BIOS-77");
   qmt.InitializeProxyParameters("", "", "", 0, "");
 }

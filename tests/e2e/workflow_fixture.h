@@ -64,12 +64,20 @@ class DevServerProcess {
   // The server's login check: the "status" member of its answer ("OK" when accepted).
   std::string Login(const std::string& device, const std::string& otp) const;
   std::string RequestLog() const { return ReadFile(folder_ / "requests.log"); }
+  // --- Connection pool checks.
+  // Connections the server accepted from others than this object's own requests.
+  int Connections() const;
+  // Stops the server (its connections close) and starts it again on the same port and database.
+  void Restart();
+  // ---
 
  private:
+  void Start(int port);
   void Stop();
   fs::path folder_;
   long pid_ = -1;
   int port_ = 0;
+  mutable int ownConnections_ = 0;  // made by ArmFault, Login and Connections
 };
 
 // The server is a program of the build machine: a POSIX test forks it; a Windows test under
