@@ -36,6 +36,7 @@ BoundedServer::~BoundedServer() {
 
 bool BoundedServer::process_and_close_socket(socket_t sock) {
   ++accepted_;
+  ++open_;
   // A reply goes out in several writes; without this each one after the first waits for the
   // client's delayed acknowledgement (tens of milliseconds).
   const int noDelay = 1;
@@ -81,6 +82,7 @@ bool BoundedServer::process_and_close_socket(socket_t sock) {
   }
   ::shutdown(sock, SHUT_RDWR);
   ::close(sock);
+  --open_;
   return true;
 }
 

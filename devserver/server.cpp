@@ -316,7 +316,10 @@ Answer DevServer::clearLoginLocks(const httplib::Request&) {
 }
 
 Answer DevServer::showConnections(const httplib::Request&) {
-  return Answer{200, "{\"accepted\":" + std::to_string(http_->acceptedConnections()) + "}", "OK"};
+  return Answer{200,
+                "{\"accepted\":" + std::to_string(http_->acceptedConnections()) +
+                    ",\"open\":" + std::to_string(http_->openConnections()) + "}",
+                "OK"};
 }
 
 Answer DevServer::showExpectedOtp(const httplib::Request& req) {

@@ -6,8 +6,10 @@
 // outlives the library, and what libcurl allocated for the pool stays behind; at process exit
 // nothing is called at all, the system closes and frees everything itself.
 #ifdef _WIN32
+// clang-format off
+#include <winsock2.h>  // before windows.h
 #include <windows.h>
-#include <winsock2.h>
+// clang-format on
 
 #include <mutex>
 #include <set>

@@ -6,6 +6,7 @@
 #endif
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
@@ -144,12 +145,22 @@ void DevServerProcess::ArmFault(const std::string& faultJson) const {
 }
 
 // --- Connection pool checks.
-int DevServerProcess::Connections() const {
+int DevServerProcess::ConnectionCount(const char* member) const {
   ++ownConnections_;
   httplib::Client client("127.0.0.1", port_);
   const auto answer = client.Get("/control/connections", ControlHeaders(folder_));
-  if (!answer || answer->status != 200) throw std::runtime_error("no connection count");
-  return std::atoi(answer->body.c_str() + answer->body.find(':') + 1) - ownConnections_;
+  const size_t at = answer ? answer->body.find(std::string("\"") + member + "\":") : 0;
+  if (!answer || at == std::string::npos) throw std::runtime_error("no connection count");
+  return std::atoi(answer->body.c_str() + at + std::strlen(member) + 3);
+}
+
+int DevServerProcess::Connections() const {
+  const int accepted = ConnectionCount("accepted");
+  return accepted - ownConnections_;
+}
+
+int DevServerProcess::OpenConnections() const {
+  return ConnectionCount("open") - 1;
 }
 
 void DevServerProcess::Restart() {

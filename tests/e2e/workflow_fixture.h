@@ -65,14 +65,17 @@ class DevServerProcess {
   std::string Login(const std::string& device, const std::string& otp) const;
   std::string RequestLog() const { return ReadFile(folder_ / "requests.log"); }
   // --- Connection pool checks.
-  // Connections the server accepted from others than this object's own requests.
+  // Connections the server accepted from others than this object's own requests, and how many
+  // connections other than the asking one are open now.
   int Connections() const;
+  int OpenConnections() const;
   // Stops the server (its connections close) and starts it again on the same port and database.
   void Restart();
   // ---
 
  private:
   void Start(int port);
+  int ConnectionCount(const char* member) const;  // a member of the server's count
   void Stop();
   fs::path folder_;
   long pid_ = -1;
