@@ -34,6 +34,8 @@ TEST_P(TranscriptTest, ResultFilesAndLogMatchTheGoldenTranscript) {
   const TranscriptCase& c = GetParam();
   if (c.enrolled) {
     EnrolOrFail();
+    // Its connection waits in the pool: the restart closes it, the workflow takes a new one.
+    server_.Restart();
     // The seed is read as the file's first word.
     WriteFile(drive_.seedFile(), "\n  " + ReadFile(drive_.seedFile()) + "\nsecond line");
   }
@@ -65,6 +67,8 @@ TEST_P(TranscriptTest, ResultFilesAndLogMatchTheGoldenTranscript) {
                  : qmt.EnrollmentProcess(url, kMessage, kUser, kPassword, reached);
   }
   EXPECT_EQ(result, c.result) << server_.RequestLog();
+  // Every request of a workflow on one connection (a login without a seed sends none).
+  EXPECT_EQ(server_.Connections(), result == 14 ? 0 : 1);
 
   const std::string transcript = "== enrolment log ==" + EnrollmentLog() +
                                  "\n== authentication log ==" + AuthenticationLog() + "\n";

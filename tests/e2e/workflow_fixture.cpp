@@ -87,9 +87,7 @@ DriveRoot::~DriveRoot() {
 #endif
 }
 
-void DriveRoot::WritePin(const std::string& pin) const {
-  WriteFile(pinFile(), pin);
-}
+void DriveRoot::WritePin(const std::string& pin) const { WriteFile(pinFile(), pin); }
 
 void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -115,9 +113,7 @@ void DevServerProcess::Start(int port) {
   }
 }
 
-DevServerProcess::~DevServerProcess() {
-  Stop();
-}
+DevServerProcess::~DevServerProcess() { Stop(); }
 
 void DevServerProcess::Stop() {
   StopServer(pid_);
@@ -126,15 +122,11 @@ void DevServerProcess::Stop() {
   fs::remove_all(folder_, ignored);
 }
 
-namespace {
-
 // The control token the server writes beside its database at start.
-httplib::Headers ControlHeaders(const fs::path& folder) {
+static httplib::Headers ControlHeaders(const fs::path& folder) {
   const std::string token = ReadFile(folder / "sentrel.db.control-token");
   return {{"Authorization", "Bearer " + token.substr(0, token.find('\n'))}};
 }
-
-}  // namespace
 
 void DevServerProcess::ArmFault(const std::string& faultJson) const {
   ++ownConnections_;
@@ -144,7 +136,6 @@ void DevServerProcess::ArmFault(const std::string& faultJson) const {
   if (!answer || answer->status != 200) throw std::runtime_error("fault not armed: " + faultJson);
 }
 
-// --- Connection pool checks.
 int DevServerProcess::ConnectionCount(const char* member) const {
   ++ownConnections_;
   httplib::Client client("127.0.0.1", port_);
@@ -159,10 +150,6 @@ int DevServerProcess::Connections() const {
   return accepted - ownConnections_;
 }
 
-int DevServerProcess::OpenConnections() const {
-  return ConnectionCount("open") - 1;
-}
-
 void DevServerProcess::Restart() {
   StopServer(pid_);
   ownConnections_ = 0;
@@ -170,7 +157,6 @@ void DevServerProcess::Restart() {
   for (const char* file : {"pid", "stdout"}) fs::remove(folder_ / file, ignored);
   Start(port_);
 }
-// ---
 
 std::string DevServerProcess::Login(const std::string& device, const std::string& otp) const {
   ++ownConnections_;
@@ -184,7 +170,8 @@ void WorkflowTest::Configure(SRCppWrap::QmtSR& qmt, int enrollmentStatus) const 
   qmt.QmtSRInitialize(kUniqueKey, seedPath_, "C:\\APP\\qmt\\GEN\\Enrollment_Status.txt", "9.1",
                       server_.url(), "mac-1", "workstation-1", 10000, 0, "DEV-0001", "RRDI42",
                       enrollmentStatus);
-  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "", "");
+  qmt.InitializeEnrollmenturls(server_.massEnrolmentUrl(), server_.checkEnrolmentUrl(), "", "",
+                               "");
   qmt.InitQMTParameters("BIOS-77");
   qmt.InitializeProxyParameters("", "", "", 0, "");
 }

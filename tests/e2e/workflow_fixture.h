@@ -64,23 +64,19 @@ class DevServerProcess {
   // The server's login check: the "status" member of its answer ("OK" when accepted).
   std::string Login(const std::string& device, const std::string& otp) const;
   std::string RequestLog() const { return ReadFile(folder_ / "requests.log"); }
-  // --- Connection pool checks.
-  // Connections the server accepted from others than this object's own requests, and how many
-  // connections other than the asking one are open now.
+  // Connections accepted from others than this object; connections open besides the asking one.
   int Connections() const;
-  int OpenConnections() const;
-  // Stops the server (its connections close) and starts it again on the same port and database.
-  void Restart();
-  // ---
+  int OpenConnections() const { return ConnectionCount("open") - 1; }
+  void Restart();  // on the same port and database; its connections close
 
  private:
   void Start(int port);
-  int ConnectionCount(const char* member) const;  // a member of the server's count
+  int ConnectionCount(const char* member) const;
   void Stop();
   fs::path folder_;
   long pid_ = -1;
   int port_ = 0;
-  mutable int ownConnections_ = 0;  // made by ArmFault, Login and Connections
+  mutable int ownConnections_ = 0;
 };
 
 // The server is a program of the build machine: a POSIX test forks it; a Windows test under
