@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "QmtSR.h"
+#include "diverted_stdout.h"
 #include "latency_relay.h"
 #include "ratio_rows.h"
 #include "server.h"
@@ -175,14 +176,8 @@ double Median(std::vector<T> values) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  // The transport echoes every reply body on standard output: that goes to /dev/null, the
-  // report to the original standard output at the end.
-  std::fflush(stdout);
-  const int reportFd = ::dup(STDOUT_FILENO);
-  const int devNull = ::open("/dev/null", O_WRONLY);
-  ::dup2(devNull, STDOUT_FILENO);
-  ::close(devNull);
-  std::ostringstream report;
+  DivertedStdout out;
+  std::ostringstream& report = out.report;
 
   Bench bench;
   gBench = &bench;
@@ -218,11 +213,5 @@ int main(int argc, char** argv) {
   fs::current_path(previousDirectory, ignored);
   fs::remove_all(bench.folder, ignored);
   if (!problem.empty()) std::fprintf(stderr, "bench_round_trips: %s\n", problem.c_str());
-  const std::string text = report.str();
-  for (size_t written = 0; written < text.size();) {
-    const ssize_t n = ::write(reportFd, text.data() + written, text.size() - written);
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
   return problem.empty() ? 0 : 1;
 }
