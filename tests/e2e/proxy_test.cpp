@@ -63,7 +63,7 @@ int Readable(std::vector<int> fds, int millis) {
   return ready < 0 ? -2 : -1;
 }
 
-// A tiny HTTP proxy on 127.0.0.1, each connection on a thread of its own: it records each
+// A tiny HTTP proxy on 127.0.0.1 that serves one connection at a time: it records each
 // request line, tunnels CONNECT requests and forwards absolute-form ones to their target, one
 // request per connection (it asks the target to close after the reply).
 class LoopbackProxy {
@@ -87,12 +87,9 @@ class LoopbackProxy {
         if (Readable({listener_}, kPollMillis) != 0) continue;
         const int client = static_cast<int>(::accept(listener_, nullptr, nullptr));
         if (client < 0) continue;
-        connections_.emplace_back([this, client] {
-          Handle(client);
-          close(client);
-        });
+        Handle(client);
+        close(client);
       }
-      for (std::thread& connection : connections_) connection.join();
     });
   }
   ~LoopbackProxy() {
@@ -107,12 +104,6 @@ class LoopbackProxy {
   }
 
  private:
-  // The head in origin form (from `path` on), with the target asked to close after its reply.
-  static std::string OneRequestOnly(const std::string& head, std::size_t path) {
-    const std::size_t lineEnd = head.find("\r\n");
-    return head.substr(path, lineEnd - path) + "\r\nConnection: close" + head.substr(lineEnd);
-  }
-
   void Handle(int client) {
     std::string head;
     char buffer[16384];
@@ -132,13 +123,16 @@ class LoopbackProxy {
     if (targetEnd == std::string::npos) return;
     const std::string method = line.substr(0, methodEnd);
     const std::size_t colon = line.find(':', line.find("127.0.0.1"));
-    const std::size_t path = line.find('/', colon);
+    const std::size_t path = line.find('/', colon), lineEnd = head.find("\r\n");
+    // In origin form, the target asked to close after its reply.
+    const std::string oneRequest =
+        head.substr(path, lineEnd - path) + "\r\nConnection: close" + head.substr(lineEnd);
     const int upstream = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address = Loopback(std::atoi(line.c_str() + colon + 1));
     if (upstream < 0 || ::connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       SendAll(client, "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     } else if (method == "CONNECT" ? SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n")
-                                   : SendAll(upstream, method + " " + OneRequestOnly(head, path))) {
+                                   : SendAll(upstream, method + " " + oneRequest)) {
       // Copies bytes both ways until one side closes, the proxy stops, or nothing moves for long.
       for (int idle = 0; !stop_ && idle < kIdleLimitMillis;) {
         const int from = Readable({client, upstream}, kPollMillis);
@@ -160,7 +154,6 @@ class LoopbackProxy {
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;
   std::vector<std::string> requestLines_;
-  std::vector<std::thread> connections_;  // used by thread_ alone
   std::thread thread_;
 };
 
@@ -182,7 +175,8 @@ TEST_F(WorkflowTest, EveryRequestGoesThroughTheConfiguredProxy) {
                          "PUT " + server_.checkEnrolmentUrl() + " HTTP/1.1"));
   std::string otp;
   ASSERT_EQ(qmt.GetOTPforAuthentication(otp), 0);
-  // The tunnel again, or a new one when the server closed the idle one meanwhile.
+  // The tunnel again, or a new one when the server closed the idle one meanwhile (while the
+  // proxy served the tunnel, the last request waited for that).
   const auto more = proxy.requestLines();
   EXPECT_LE(more.size(), lines.size() + 1);
   EXPECT_THAT(std::vector<std::string>(more.begin() + 3, more.end()), testing::Each(lines[1]));

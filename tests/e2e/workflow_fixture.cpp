@@ -129,7 +129,6 @@ static httplib::Headers ControlHeaders(const fs::path& folder) {
 }
 
 void DevServerProcess::ArmFault(const std::string& faultJson) const {
-  ++ownConnections_;
   httplib::Client client("127.0.0.1", port_);
   const auto answer =
       client.Put("/control/faults", ControlHeaders(folder_), faultJson, "application/json");
@@ -137,7 +136,6 @@ void DevServerProcess::ArmFault(const std::string& faultJson) const {
 }
 
 int DevServerProcess::ConnectionCount(const char* member) const {
-  ++ownConnections_;
   httplib::Client client("127.0.0.1", port_);
   const auto answer = client.Get("/control/connections", ControlHeaders(folder_));
   const size_t at = answer ? answer->body.find(std::string("\"") + member + "\":") : 0;
@@ -145,21 +143,14 @@ int DevServerProcess::ConnectionCount(const char* member) const {
   return std::atoi(answer->body.c_str() + at + std::strlen(member) + 3);
 }
 
-int DevServerProcess::Connections() const {
-  const int accepted = ConnectionCount("accepted");
-  return accepted - ownConnections_;
-}
-
 void DevServerProcess::Restart() {
   StopServer(pid_);
-  ownConnections_ = 0;
   std::error_code ignored;  // a Windows start is told by these files, which must be new ones
   for (const char* file : {"pid", "stdout"}) fs::remove(folder_ / file, ignored);
   Start(port_);
 }
 
 std::string DevServerProcess::Login(const std::string& device, const std::string& otp) const {
-  ++ownConnections_;
   httplib::Client client("127.0.0.1", port_);
   const std::string body = R"({"device":")" + device + R"(","otp":")" + otp + R"("})";
   const auto answer = client.Put("/login", body, "application/json");

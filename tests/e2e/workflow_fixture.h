@@ -64,8 +64,8 @@ class DevServerProcess {
   // The server's login check: the "status" member of its answer ("OK" when accepted).
   std::string Login(const std::string& device, const std::string& otp) const;
   std::string RequestLog() const { return ReadFile(folder_ / "requests.log"); }
-  // Connections accepted from others than this object; connections open besides the asking one.
-  int Connections() const;
+  // Connections accepted since the start, and open now, besides the asking one.
+  int Connections() const { return ConnectionCount("accepted") - 1; }
   int OpenConnections() const { return ConnectionCount("open") - 1; }
   void Restart();  // on the same port and database; its connections close
 
@@ -76,7 +76,6 @@ class DevServerProcess {
   fs::path folder_;
   long pid_ = -1;
   int port_ = 0;
-  mutable int ownConnections_ = 0;
 };
 
 // The server is a program of the build machine: a POSIX test forks it; a Windows test under
