@@ -28,12 +28,8 @@ namespace {
 #ifdef _WIN32
 // Winsock under the POSIX names used here; socket handles fit an int, as Windows promises.
 constexpr int MSG_NOSIGNAL = 0;
-int poll(pollfd* fds, unsigned long count, int millis) {
-  return ::WSAPoll(fds, count, millis);
-}
-int close(int fd) {
-  return ::closesocket(static_cast<SOCKET>(fd));
-}
+int poll(pollfd* fds, unsigned long count, int millis) { return ::WSAPoll(fds, count, millis); }
+int close(int fd) { return ::closesocket(static_cast<SOCKET>(fd)); }
 #endif
 
 constexpr int kPollMillis = 100, kIdleLimitMillis = 10000;  // silent this long: dropped
@@ -74,10 +70,7 @@ class LoopbackProxy {
  public:
   LoopbackProxy() {
 #ifdef _WIN32
-    static const int winsock = [] {
-      WSADATA data;
-      return ::WSAStartup(MAKEWORD(2, 2), &data);
-    }();
+    static const int winsock = [] { WSADATA data; return ::WSAStartup(MAKEWORD(2, 2), &data); }();
     (void)winsock;
 #endif
     listener_ = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
@@ -104,9 +97,7 @@ class LoopbackProxy {
     thread_.join();
     close(listener_);
   }
-  int port() const {
-    return port_;
-  }
+  int port() const { return port_; }
   std::vector<std::string> requestLines() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requestLines_;
@@ -138,8 +129,7 @@ class LoopbackProxy {
         head.substr(path, lineEnd - path) + "\r\nConnection: close" + head.substr(lineEnd);
     const int upstream = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address = Loopback(std::atoi(line.c_str() + colon + 1));
-    if (upstream < 0 ||
-        ::connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (upstream < 0 || ::connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       SendAll(client, "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     } else if (method == "CONNECT" ? SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n")
                                    : SendAll(upstream, method + " " + oneRequest)) {
