@@ -1,5 +1,7 @@
 #include "bounded_server.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,6 +35,12 @@ BoundedServer::~BoundedServer() {
 }
 
 bool BoundedServer::process_and_close_socket(socket_t sock) {
+  ++accepted_;
+  ++open_;
+  // A reply goes out in several writes; without this each one after the first waits for the
+  // client's delayed acknowledgement (tens of milliseconds).
+  const int noDelay = 1;
+  ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
   RequestStream stream(sock, limits_, svr_sock_);
   const bool ready = !tls_ || stream.acceptTls(context_);
   for (size_t n = 1; ready && n <= limits_.requests_per_connection && stream.awaitRequest(); ++n) {
@@ -74,6 +82,7 @@ bool BoundedServer::process_and_close_socket(socket_t sock) {
   }
   ::shutdown(sock, SHUT_RDWR);
   ::close(sock);
+  --open_;
   return true;
 }
 

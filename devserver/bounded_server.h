@@ -6,6 +6,8 @@
 #include <httplib.h>
 #include <openssl/ssl.h>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -27,6 +29,9 @@ class BoundedServer : public httplib::Server {
   BoundedServer& operator=(const BoundedServer&) = delete;
 
   bool is_valid() const override { return !tls_ || context_ != nullptr; }
+  // Connections accepted since the start and those open now, the one asking included in both.
+  uint64_t acceptedConnections() const { return accepted_; }
+  uint64_t openConnections() const { return open_; }
 
  private:
   bool process_and_close_socket(socket_t sock) override;
@@ -35,6 +40,7 @@ class BoundedServer : public httplib::Server {
   RefusalLog refusalLog_;
   bool tls_ = false;
   SSL_CTX* context_ = nullptr;
+  std::atomic<uint64_t> accepted_{0}, open_{0};
 };
 
 }  // namespace devserver

@@ -174,6 +174,7 @@ void DevServer::addRoutes() {
   http_->Get("/control/devices", route(&DevServer::listDevices, kJson));
   http_->Get("/control/expected-otp", route(&DevServer::showExpectedOtp, kJson));
   http_->Delete("/control/login-locks", route(&DevServer::clearLoginLocks, kJson));
+  http_->Get("/control/connections", route(&DevServer::showConnections, kJson));
 
   http_->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
     tNote = LogNote{};
@@ -312,6 +313,13 @@ Answer DevServer::listDevices(const httplib::Request&) {
 
 Answer DevServer::clearLoginLocks(const httplib::Request&) {
   return control_->clearLoginLocks();
+}
+
+Answer DevServer::showConnections(const httplib::Request&) {
+  return Answer{200,
+                "{\"accepted\":" + std::to_string(http_->acceptedConnections()) +
+                    ",\"open\":" + std::to_string(http_->openConnections()) + "}",
+                "OK"};
 }
 
 Answer DevServer::showExpectedOtp(const httplib::Request& req) {

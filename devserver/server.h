@@ -31,6 +31,8 @@ inline constexpr const char* kRlxActivationPath = "/api/rlx/activation";
 inline constexpr const char* kCheckEnrolmentPath = "/api/checkenrollment";
 inline constexpr const char* kLoginPath = "/login";
 
+class BoundedServer;
+
 class DevServer {
  public:
   explicit DevServer(ServerOptions options);
@@ -73,6 +75,7 @@ class DevServer {
   Answer listDevices(const httplib::Request& req);
   Answer showExpectedOtp(const httplib::Request& req);
   Answer clearLoginLocks(const httplib::Request& req);
+  Answer showConnections(const httplib::Request& req);
 
   ServerOptions options_;
   std::unique_ptr<Store> store_;
@@ -85,7 +88,7 @@ class DevServer {
   std::string controlToken_;
   std::mutex state_;  // one request at a time touches the store and the settings
   std::mutex log_;
-  std::unique_ptr<httplib::Server> http_;
+  std::unique_ptr<BoundedServer> http_;
   std::thread thread_;
   int port_ = -1;
 };

@@ -9,6 +9,7 @@
 
 #include "QmtSR.h"
 #include "wrapper/ProcessState.h"
+#include "wrapper/connection_pool.h"
 #include "wrapper/http_transport.h"
 #include "wrapper/runtime_settings.h"
 
@@ -71,7 +72,7 @@ size_t AppendToReply(char* data, size_t size, size_t count, void* userdata) {
 long PutJson(const std::string& url, const std::string& body, const std::string* userName,
              const std::string* password, std::string& reply) {
   const detail::ProcessState& process = detail::Process();
-  CURL* curl = curl_easy_init();
+  CURL* curl = detail::PooledEasyInit();
   if (curl == nullptr) {
     std::fprintf(stderr, "curl_easy_init() failed: no request made\n");
     return 0;
@@ -174,8 +175,10 @@ extern "C" int32_t SdkTransport(const char* url, int32_t /*timeout*/, void* /*us
   buffer.text = static_cast<char*>(std::calloc(1, 1));
   buffer.limit = Settings().serviceReplyLimit;
 
+  // Once the first transfer made the pool, which holds libcurl's global state, this pair of
+  // global set-up and clean-up only counts.
   curl_global_init(CURL_GLOBAL_ALL);
-  CURL* curl = curl_easy_init();
+  CURL* curl = PooledEasyInit();
   if (curl != nullptr) {
     const ProcessState& process = Process();
     curl_easy_setopt(curl, CURLOPT_URL, url);

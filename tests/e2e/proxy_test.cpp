@@ -66,8 +66,9 @@ int Readable(std::vector<int> fds, int millis) {
 }
 
 // A tiny HTTP proxy on 127.0.0.1 that serves one connection at a time: it records each
-// request line, tunnels CONNECT requests and forwards absolute-form ones to their target. Given
-// credentials (Basic, encoded), it answers 407 to every request without them.
+// request line, tunnels CONNECT requests and forwards absolute-form ones to their target, one
+// request per connection (it asks the target to close after the reply). Given credentials (Basic,
+// encoded), it answers 407 to every request without them.
 class LoopbackProxy {
  public:
   explicit LoopbackProxy(std::string credentials) : credentials_(std::move(credentials)) {
@@ -134,13 +135,16 @@ class LoopbackProxy {
     if (targetEnd == std::string::npos) return;
     const std::string method = line.substr(0, methodEnd);
     const std::size_t colon = line.find(':', line.find("127.0.0.1"));
-    const std::size_t path = line.find('/', colon);
+    const std::size_t path = line.find('/', colon), lineEnd = head.find("\r\n");
+    // In origin form, the target asked to close after its reply.
+    const std::string oneRequest =
+        head.substr(path, lineEnd - path) + "\r\nConnection: close" + head.substr(lineEnd);
     const int upstream = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address = Loopback(std::atoi(line.c_str() + colon + 1));
     if (upstream < 0 || ::connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       SendAll(client, "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     } else if (method == "CONNECT" ? SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n")
-                                   : SendAll(upstream, method + " " + head.substr(path))) {
+                                   : SendAll(upstream, method + " " + oneRequest)) {
       // Copies bytes both ways until one side closes, the proxy stops, or nothing moves for long.
       for (int idle = 0; !stop_ && idle < kIdleLimitMillis;) {
         const int from = Readable({client, upstream}, kPollMillis);
@@ -176,16 +180,20 @@ TEST_F(WorkflowTest, EveryRequestGoesThroughTheConfiguredProxy) {
   bool reached = false;
   ASSERT_EQ(qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached),
             1000);
+  const auto lines = proxy.requestLines();
+  // Each back-end request on a connection of its own (the proxy closes it); all the service's
+  // exchanges in one tunnel.
+  ASSERT_THAT(lines, testing::ElementsAre(
+                         "PUT " + server_.massEnrolmentUrl() + " HTTP/1.1",
+                         "CONNECT 127.0.0.1:" + std::to_string(server_.port()) + " HTTP/1.1",
+                         "PUT " + server_.checkEnrolmentUrl() + " HTTP/1.1"));
   std::string otp;
   ASSERT_EQ(qmt.GetOTPforAuthentication(otp), 0);
-
-  const auto lines = proxy.requestLines();
-  using testing::Contains;
-  EXPECT_THAT(lines, Contains("PUT " + server_.massEnrolmentUrl() + " HTTP/1.1"));
-  EXPECT_THAT(lines, Contains("PUT " + server_.checkEnrolmentUrl() + " HTTP/1.1"));
-  EXPECT_THAT(lines, Contains("CONNECT 127.0.0.1:" + std::to_string(server_.port()) + " HTTP/1.1"));
-  // Two back-end requests; the rest are the service's exchanges, each in its own tunnel.
-  EXPECT_EQ(lines.size(), 2u + 5u + 2u) << testing::PrintToString(lines);
+  // The tunnel again, or a new one when the server closed the idle one meanwhile (while the
+  // proxy served the tunnel, the last request waited for that).
+  const auto more = proxy.requestLines();
+  EXPECT_LE(more.size(), lines.size() + 1);
+  EXPECT_THAT(std::vector<std::string>(more.begin() + 3, more.end()), testing::Each(lines[1]));
   EXPECT_EQ(EnrollmentLog().find("proxy-secret"), std::string::npos);  // never logged
   EXPECT_EQ(LastLogged(AuthenticationLog(), "Proxy parameters:- address= "),
             "127.0.0.1, port= " + std::to_string(proxy.port()));
@@ -193,7 +201,7 @@ TEST_F(WorkflowTest, EveryRequestGoesThroughTheConfiguredProxy) {
   // Back to no proxy: the next request goes straight to the server.
   qmt.InitializeProxyParameters("", "", "", 0, "");
   ASSERT_EQ(qmt.GetOTPforAuthentication(otp), 0);
-  EXPECT_EQ(proxy.requestLines().size(), lines.size());
+  EXPECT_EQ(proxy.requestLines().size(), more.size());
 }
 
 }  // namespace

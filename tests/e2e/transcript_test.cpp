@@ -52,6 +52,10 @@ constexpr char kPinRefused[] =
 // stands where the seed file goes; the PIN file holds a zero byte.
 constexpr char kCheckUnreachable[] = "check unreachable", kSeedUnwritable[] = "seed unwritable",
                kPinZeroByte[] = "PIN zero byte";
+bool IsServerFault(const char* fault) {
+  return *fault != '\0' && fault != kCheckUnreachable && fault != kSeedUnwritable &&
+         fault != kPinZeroByte;
+}
 constexpr Workflow kMass = Workflow::Mass, kRlx = Workflow::Rlx, kLogin = Workflow::Login;
 
 class TranscriptTest : public WorkflowTest, public testing::WithParamInterface<TranscriptCase> {
@@ -60,6 +64,8 @@ class TranscriptTest : public WorkflowTest, public testing::WithParamInterface<T
   int Run(const TranscriptCase& c, SRCppWrap::QmtSR& qmt) {
     if (c.enrolled) {
       EnrolOrFail();
+      // Its connection waits in the pool: the restart closes it, the workflow takes a new one.
+      server_.Restart();
       // The seed is read as the file's first word.
       WriteFile(drive_.seedFile(), "\n  " + ReadFile(drive_.seedFile()) + "\nsecond line");
     }
@@ -110,6 +116,9 @@ TEST_P(TranscriptTest, ResultFilesAndLogMatchTheGoldenTranscript) {
   SRCppWrap::QmtSR qmt;
   const int result = Run(c, qmt);
   EXPECT_EQ(result, c.result) << server_.RequestLog();
+  // Every request of a workflow on one connection (a login without a seed sends none); arming
+  // the fault took one more.
+  EXPECT_EQ(server_.Connections(), (result == 14 ? 0 : 1) + (IsServerFault(c.fault) ? 1 : 0));
 
   const std::string transcript = Transcript();
   const std::string normalised = Normalised(transcript, server_.url());

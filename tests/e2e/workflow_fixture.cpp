@@ -6,6 +6,7 @@
 #endif
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
@@ -95,12 +96,17 @@ void WriteFile(const fs::path& path, const std::string& content) {
 }
 
 DevServerProcess::DevServerProcess(const std::vector<std::string>& extra)
-    : folder_(MakeServerFolder()) {
+    : folder_(MakeServerFolder()), extra_(extra) {
   WriteFile(folder_ / "settings.json", kSettings);
+  Start(0);
+}
+
+void DevServerProcess::Start(int port) {
   std::string line;
-  std::vector<std::string> arguments = {"--port", "0", "--db", ServerPath(folder_ / "sentrel.db"),
-                                        "--config", ServerPath(folder_ / "settings.json")};
-  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  std::vector<std::string> arguments = {"--port", std::to_string(port), "--db",
+                                        ServerPath(folder_ / "sentrel.db"), "--config",
+                                        ServerPath(folder_ / "settings.json")};
+  arguments.insert(arguments.end(), extra_.begin(), extra_.end());
   pid_ = StartServer(arguments, folder_ / "requests.log", folder_, line);
   port_ = std::atoi(line.c_str());
   if (port_ <= 0) {
@@ -119,14 +125,32 @@ void DevServerProcess::Stop() {
   fs::remove_all(folder_, ignored);
 }
 
+// The control token the server writes beside its database at start.
+static httplib::Headers ControlHeaders(const fs::path& folder) {
+  const std::string token = ReadFile(folder / "sentrel.db.control-token");
+  return {{"Authorization", "Bearer " + token.substr(0, token.find('\n'))}};
+}
+
 void DevServerProcess::ArmFault(const std::string& faultJson) const {
-  // The server writes its control token beside the database at start.
-  std::string token = ReadFile(folder_ / "sentrel.db.control-token");
-  token = token.substr(0, token.find('\n'));
   httplib::Client client("127.0.0.1", port_);
-  const auto answer = client.Put("/control/faults", {{"Authorization", "Bearer " + token}},
-                                 faultJson, "application/json");
+  const auto answer =
+      client.Put("/control/faults", ControlHeaders(folder_), faultJson, "application/json");
   if (!answer || answer->status != 200) throw std::runtime_error("fault not armed: " + faultJson);
+}
+
+int DevServerProcess::ConnectionCount(const char* member) const {
+  httplib::Client client("127.0.0.1", port_);
+  const auto answer = client.Get("/control/connections", ControlHeaders(folder_));
+  const size_t at = answer ? answer->body.find(std::string("\"") + member + "\":") : 0;
+  if (!answer || at == std::string::npos) throw std::runtime_error("no connection count");
+  return std::atoi(answer->body.c_str() + at + std::strlen(member) + 3);
+}
+
+void DevServerProcess::Restart() {
+  StopServer(pid_);
+  std::error_code ignored;  // a Windows start is told by these files, which must be new ones
+  for (const char* file : {"pid", "stdout"}) fs::remove(folder_ / file, ignored);
+  Start(port_);
 }
 
 std::string DevServerProcess::Login(const std::string& device, const std::string& otp) const {

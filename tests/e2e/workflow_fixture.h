@@ -65,10 +65,17 @@ class DevServerProcess {
   // The server's login check: the "status" member of its answer ("OK" when accepted).
   std::string Login(const std::string& device, const std::string& otp) const;
   std::string RequestLog() const { return ReadFile(folder_ / "requests.log"); }
+  // Connections accepted since the start, and open now, besides the asking one.
+  int Connections() const { return ConnectionCount("accepted") - 1; }
+  int OpenConnections() const { return ConnectionCount("open") - 1; }
+  void Restart();  // on the same port and database; its connections close
 
  private:
+  void Start(int port);
+  int ConnectionCount(const char* member) const;
   void Stop();
   fs::path folder_;
+  std::vector<std::string> extra_;  // kept for a restart
   long pid_ = -1;
   int port_ = 0;
 };
