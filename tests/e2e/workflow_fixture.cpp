@@ -117,14 +117,14 @@ void DevServerProcess::Stop() {
   fs::remove_all(folder_, ignored);
 }
 
-void DevServerProcess::ArmFault(const std::string& faultJson) const {
+void DevServerProcess::Control(const std::string& path, const std::string& json) const {
   // The server writes its control token beside the database at start.
   std::string token = ReadFile(folder_ / "sentrel.db.control-token");
   token = token.substr(0, token.find('\n'));
   httplib::Client client("127.0.0.1", port_);
-  const auto answer = client.Put("/control/faults", {{"Authorization", "Bearer " + token}},
-                                 faultJson, "application/json");
-  if (!answer || answer->status != 200) throw std::runtime_error("fault not armed: " + faultJson);
+  const auto answer =
+      client.Put(path, {{"Authorization", "Bearer " + token}}, json, "application/json");
+  if (!answer || answer->status != 200) throw std::runtime_error(path + " refused " + json);
 }
 
 std::string DevServerProcess::Login(const std::string& device, const std::string& otp) const {
