@@ -96,6 +96,9 @@ class QMTSR_API QmtSR {
   bool PersistChangedSeed();
   // False, with the reason logged, for a PIN that must not be sent (see authentication.cpp).
   bool PinIsSendable(const std::string& pin);
+  // Takes the installation's lock for this object (see installation_lock.cpp); false, with one
+  // line logged, when another workflow held it for the whole bounded wait.
+  bool HoldInstallation();
 
   std::string uniquekey_;                  // 1
   std::string sentrelSeedFilePath_;        // 2

@@ -37,7 +37,8 @@ std::string SdkResultName(int result) {
     case 15:
       return "PIN refused (NOK:PINREFUSED)";
     case 16:
-      return "timed out at the service (NOK:TIMEOUT)";
+      return "timed out at the service (NOK:TIMEOUT), or another workflow of this installation "
+             "was still running: try again";
     case 17:
       return "URL refused (NOK:URL)";
     case 999:

@@ -9,6 +9,7 @@
 #include "sdk/SRSdk.h"
 #include "wrapper/ProcessState.h"
 #include "wrapper/http_transport.h"
+#include "wrapper/installation_lock.h"
 #include "wrapper/no_context.h"
 #include "wrapper/runtime_settings.h"
 #include "wrapper/stored_files.h"
@@ -17,6 +18,11 @@ namespace SRCppWrap {
 
 int QmtSR::GetOTPforAuthentication(std::string& otp) {
   LogBanner("Get OTP for Authentication Started");
+  const detail::InstallationRelease release(this);
+  if (!HoldInstallation()) {
+    LogBanner("Get OTP for Authentication Ended");
+    return detail::kInstallationBusyResult;
+  }
   detail::Process().proxyAddress = httpAddress_;
   detail::Process().proxyPort = httpPort_;
   detail::Process().proxyUser = proxyUser_;
@@ -34,6 +40,8 @@ int QmtSR::GetOTPforAuthentication(std::string& otp) {
 }
 
 void* QmtSR::CreateSRObject() {
+  // Given up: no context is made, so the one another object's exchange uses stays current.
+  if (!HoldInstallation()) return nullptr;
   const std::string serial = deviceSerial_;
   const std::string key = uniquekey_;
   LogLine("Proxy parameters:- address= %s, port= %ld", detail::Process().proxyAddress.c_str(),
@@ -48,6 +56,9 @@ void* QmtSR::CreateSRObject() {
 }
 
 void QmtSR::SetSRParameters() {
+  // Given up, here or in CreateSRObject: no seed is read, and GetOTP answers that the
+  // installation is busy.
+  if (detail::GaveUpOnInstallation(this) || !HoldInstallation()) return;
   const detail::FirstWord seed = detail::ReadFirstWord(detail::kSeedFilePath);
   LogLine("Read seed value from : %s", sentrelSeedFilePath_.c_str());
   if (!seed.opened) {
@@ -81,6 +92,7 @@ void QmtSR::SetSRParameters() {
 }
 
 int QmtSR::GetOTP(std::string& otp) {
+  if (detail::GaveUpOnInstallation(this)) return detail::kInstallationBusyResult;
   SRContext* context = detail::Process().context;
   LogLine("Trying to get OTP with seed value");
   const int index = otpServiceIndex_;
@@ -112,7 +124,8 @@ int QmtSR::GetOTP(std::string& otp) {
 }
 
 void QmtSR::CheckSeedValueAndPersist() {
-  PersistChangedSeed();
+  if (!detail::GaveUpOnInstallation(this)) PersistChangedSeed();
+  detail::ReleaseInstallation(this);
 }
 
 bool QmtSR::PersistChangedSeed() {

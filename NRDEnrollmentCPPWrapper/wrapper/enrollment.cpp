@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "sdk/SRSdk.h"
 #include "wrapper/ProcessState.h"
+#include "wrapper/installation_lock.h"
 #include "wrapper/json_reply.h"
 #include "wrapper/no_context.h"
 #include "wrapper/runtime_settings.h"
@@ -76,6 +77,10 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   };
 
   LogBanner("Enrollment Process Started");
+  // Taken before the back end hands out an activation code that giving up would waste; held
+  // through the status file.
+  const detail::InstallationRelease release(this);
+  if (!HoldInstallation()) return ended(detail::kInstallationBusyResult);
   if (detail::HasSecretCode(enrollmentMessage)) {
     LogLine(
         "Input message received from EnrollmentModule with secret_code is (secret code hidden) : "

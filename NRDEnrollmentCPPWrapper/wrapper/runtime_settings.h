@@ -16,6 +16,8 @@ struct RuntimeSettings {
   long totalTimeoutMs = 0;  // QMT_HTTP_TIMEOUT_MS=N: bound on a whole transfer; 0 = none
   bool logSecrets = true;   // QMT_LOG_SECRETS=0: PINs, OTPs, codes and seeds logged as "XXXX"
   bool proxyAuth = false;   // QMT_PROXY_AUTH=1: send the stored proxy user and password
+  // QMT_LOCK_WAIT_MS=N: how long a workflow waits for another one of this installation
+  long lockWaitMs = 60000;
 
   // Always on: a dead peer ends as a failed transfer instead of a hang, while a slow but live
   // one completes, and a hostile reply cannot exhaust memory.
@@ -24,6 +26,9 @@ struct RuntimeSettings {
   std::size_t backendReplyLimit = std::size_t{1} << 20;  // JSON replies of the back end
   std::size_t serviceReplyLimit = std::size_t{4} << 20;  // markup replies of the service
 };
+
+// The largest millisecond setting; larger values are taken as this one.
+inline constexpr long kMaxMilliseconds = 2147483647;
 
 // Reads the opt-in values through `lookup` (getenv's shape); unset or malformed ones keep
 // their defaults.

@@ -128,14 +128,14 @@ void DevServerProcess::Stop() {
 // The control token the server writes beside its database at start.
 static httplib::Headers ControlHeaders(const fs::path& folder) {
   const std::string token = ReadFile(folder / "sentrel.db.control-token");
-  return {{"Authorization", "Bearer " + token.substr(0, token.find('\n'))}};
+  return {{"Authorization", "Bearer " + token.substr(0, token.find('
+'))}};
 }
 
-void DevServerProcess::ArmFault(const std::string& faultJson) const {
+void DevServerProcess::Control(const std::string& path, const std::string& json) const {
   httplib::Client client("127.0.0.1", port_);
-  const auto answer =
-      client.Put("/control/faults", ControlHeaders(folder_), faultJson, "application/json");
-  if (!answer || answer->status != 200) throw std::runtime_error("fault not armed: " + faultJson);
+  const auto answer = client.Put(path, ControlHeaders(folder_), json, "application/json");
+  if (!answer || answer->status != 200) throw std::runtime_error(path + " refused " + json);
 }
 
 int DevServerProcess::ConnectionCount(const char* member) const {

@@ -61,7 +61,8 @@ class DevServerProcess {
   std::string rlxActivationUrl() const { return url("/api/rlx/activation"); }
   std::string checkEnrolmentUrl() const { return url("/api/checkenrollment"); }
 
-  void ArmFault(const std::string& faultJson) const;  // a JSON object as the server takes it
+  void ArmFault(const std::string& faultJson) const { Control("/control/faults", faultJson); }
+  void ChangeSettings(const std::string& json) const { Control("/control/settings", json); }
   // The server's login check: the "status" member of its answer ("OK" when accepted).
   std::string Login(const std::string& device, const std::string& otp) const;
   std::string RequestLog() const { return ReadFile(folder_ / "requests.log"); }
@@ -74,6 +75,7 @@ class DevServerProcess {
   void Start(int port);
   int ConnectionCount(const char* member) const;
   void Stop();
+  void Control(const std::string& path, const std::string& json) const;  // a JSON object
   fs::path folder_;
   std::vector<std::string> extra_;  // kept for a restart
   long pid_ = -1;

@@ -69,22 +69,24 @@ TEST(RuntimeSettings, OptInsReadFromTheEnvironment) {
   };
   const struct {
     const char *timeout, *verify, *secrets, *proxyAuth;  // nullptr: unset
-    long timeoutMs;
+    long timeoutMs, lockWaitMs;
     bool verifies, logsSecrets, sendsProxyAuth;
-  } cases[] = {{nullptr, nullptr, nullptr, nullptr, 0, false, true, false},
-               {"2500", "1", "0", "1", 2500, true, false, true},
-               {"25ms", "yes", "no", "true", 0, false, true, false},
-               {"-5", "", "1", "0", 0, false, true, false},
-               {"99999999999999999999", nullptr, nullptr, nullptr, 0, false, true, false}};
+  } cases[] = {{nullptr, nullptr, nullptr, nullptr, 0, 60000, false, true, false},
+               {"2500", "1", "0", "1", 2500, 2500, true, false, true},
+               {"25ms", "yes", "no", "true", 0, 60000, false, true, false},
+               {"-5", "", "1", "0", 0, 60000, false, true, false},
+               {"99999999999999999999", nullptr, nullptr, nullptr, 2147483647, 2147483647, false,
+                true, false}};
   for (const auto& c : cases) {
     environment.clear();
     const char* names[] = {"QMT_HTTP_TIMEOUT_MS", "QMT_TLS_VERIFY", "QMT_LOG_SECRETS",
-                           "QMT_PROXY_AUTH"};
-    const char* values[] = {c.timeout, c.verify, c.secrets, c.proxyAuth};
-    for (int i = 0; i < 4; i++)
+                           "QMT_PROXY_AUTH", "QMT_LOCK_WAIT_MS"};
+    const char* values[] = {c.timeout, c.verify, c.secrets, c.proxyAuth, c.timeout};
+    for (int i = 0; i < 5; i++)
       if (values[i] != nullptr) environment[names[i]] = values[i];
     const SRCppWrap::detail::RuntimeSettings read = SRCppWrap::detail::ReadRuntimeSettings(lookup);
     EXPECT_EQ(read.totalTimeoutMs, c.timeoutMs) << (c.timeout ? c.timeout : "unset");
+    EXPECT_EQ(read.lockWaitMs, c.lockWaitMs) << (c.timeout ? c.timeout : "unset");
     EXPECT_EQ(read.verifyTls, c.verifies);
     EXPECT_EQ(read.logSecrets, c.logsSecrets);
     EXPECT_EQ(read.proxyAuth, c.sendsProxyAuth);

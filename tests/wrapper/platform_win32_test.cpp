@@ -2,7 +2,10 @@
 // shared access, and a seed replace that must not be lost while another handle reads the file.
 #include <windows.h>
 
+#include <thread>
+
 #include "platform/Platform.h"
+#include "platform/installation_lock_system.h"
 #include "wrapper/log_sandbox.h"
 
 namespace {
@@ -59,6 +62,19 @@ TEST(WindowsPlatform, ReplaceSkipsTakenNamesAndKeepsTheAttributes) {
     EXPECT_EQ(::GetFileAttributesA("seed.data") & kKept, attributes);
   }
   ::SetFileAttributesA("seed.data", FILE_ATTRIBUTE_NORMAL);  // so that the sandbox can go
+}
+
+// A holder that ends without releasing, as a killed process does, leaves the mutex abandoned,
+// which the next one takes as its own.
+TEST(WindowsPlatform, AnAbandonedInstallationLockIsTakenOver) {
+  const char seed[] = R"(C:\APP\qmt\GEN\seed.data)";
+  std::intptr_t held = platform::kNoSystemLock, next = platform::kNoSystemLock;
+  std::thread([&] { platform::SystemLockAcquire(seed, 0, held); }).join();
+  EXPECT_NE(held, platform::kNoSystemLock);
+  EXPECT_TRUE(platform::SystemLockAcquire(seed, 0, next));
+  EXPECT_NE(next, platform::kNoSystemLock);
+  platform::SystemLockRelease(next);
+  ::CloseHandle(reinterpret_cast<HANDLE>(held));
 }
 
 }  // namespace

@@ -1,0 +1,73 @@
+// The installation's lock as the workflows take it. Its span follows the building blocks, which
+// the host may also call one by one: CreateSRObject takes it (its new context replaces the
+// process-wide one that another object's exchange may be using) or else SetSRParameters, before
+// the seed is read; the whole workflows take it before they start, so that giving up wastes
+// nothing. CheckSeedValueAndPersist and the end of either workflow release it. Nothing else does: a
+// host that stops before CheckSeedValueAndPersist keeps the lock until its process ends, and other
+// workflows give up after the bounded wait.
+#include <mutex>
+#include <set>
+
+#include "QmtSR.h"
+#include "platform/Platform.h"
+#include "wrapper/installation_lock.h"
+#include "wrapper/runtime_settings.h"
+#include "wrapper/stored_files.h"
+
+namespace SRCppWrap {
+
+namespace {
+
+// The objects whose last attempt gave up, until they take or release the lock; a few at most,
+// one per host thread that waited.
+struct GaveUp {
+  std::mutex mutex;
+  std::set<const void*> owners;
+};
+
+GaveUp& Given() {
+  static GaveUp given;
+  return given;
+}
+
+void NoteGaveUp(const void* owner, bool gaveUp) {
+  GaveUp& given = Given();
+  const std::lock_guard<std::mutex> lock(given.mutex);
+  if (gaveUp) {
+    given.owners.insert(owner);
+  } else {
+    given.owners.erase(owner);
+  }
+}
+
+}  // namespace
+
+bool QmtSR::HoldInstallation() {
+  const long waitMs = detail::Settings().lockWaitMs;
+  if (platform::AcquireInstallationLock(detail::kSeedFilePath, this, waitMs)) {
+    NoteGaveUp(this, false);
+    return true;
+  }
+  NoteGaveUp(this, true);
+  LogLine(
+      "Another workflow of this installation is still running: gave up after %ld ms (result %d)",
+      waitMs, detail::kInstallationBusyResult);
+  return false;
+}
+
+namespace detail {
+
+bool GaveUpOnInstallation(const void* owner) {
+  GaveUp& given = Given();
+  const std::lock_guard<std::mutex> lock(given.mutex);
+  return given.owners.count(owner) != 0;
+}
+
+void ReleaseInstallation(const void* owner) {
+  platform::ReleaseInstallationLock(kSeedFilePath, owner);
+  NoteGaveUp(owner, false);
+}
+
+}  // namespace detail
+
+}  // namespace SRCppWrap
