@@ -128,8 +128,7 @@ void DevServerProcess::Stop() {
 // The control token the server writes beside its database at start.
 static httplib::Headers ControlHeaders(const fs::path& folder) {
   const std::string token = ReadFile(folder / "sentrel.db.control-token");
-  return {{"Authorization", "Bearer " + token.substr(0, token.find('
-'))}};
+  return {{"Authorization", "Bearer " + token.substr(0, token.find('\n'))}};
 }
 
 void DevServerProcess::Control(const std::string& path, const std::string& json) const {
