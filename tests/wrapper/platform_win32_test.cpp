@@ -67,7 +67,8 @@ TEST(WindowsPlatform, ReplaceSkipsTakenNamesAndKeepsTheAttributes) {
 // A holder that ends without releasing, as a killed process does, leaves the mutex abandoned,
 // which the next one takes as its own.
 TEST(WindowsPlatform, AnAbandonedInstallationLockIsTakenOver) {
-  const char seed[] = R"(C:\APP\qmt\GEN\seed.data)";
+  // A path of its own: the end-to-end tests under the same Wine server hold the real seed's lock.
+  const char seed[] = R"(C:\APP\qmt\GEN\abandoned-lock-test.data)";
   std::intptr_t held = platform::kNoSystemLock, next = platform::kNoSystemLock;
   std::thread([&] { platform::SystemLockAcquire(seed, 0, held); }).join();
   EXPECT_NE(held, platform::kNoSystemLock);
