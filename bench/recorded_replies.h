@@ -88,7 +88,14 @@ class RecordedReplies {
     while (!Over()) {
       const size_t head_end = pending.find("\r\n\r\n");
       if (head_end == std::string::npos) {
-        if (!Readable(connection)) continue;
+        // One connection at a time: an idle one is closed, as a server may, when another
+        // client waits (the library's pool keeps its connection open between logins).
+        pollfd p[2] = {{connection, POLLIN, 0}, {listener_, POLLIN, 0}};
+        if (::poll(p, 2, 100) <= 0) continue;
+        if (!(p[0].revents & (POLLIN | POLLHUP))) {
+          if (pending.empty()) return;
+          continue;
+        }
         const ssize_t got = ::recv(connection, chunk, sizeof chunk, 0);
         if (got <= 0) return;
         pending.append(chunk, static_cast<size_t>(got));
