@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "QmtSR.h"
+#include "bench_installation.h"
 #include "diverted_stdout.h"
 #include "ratio_rows.h"
 #include "recorded_replies.h"
@@ -109,20 +110,11 @@ std::string ReadText(const fs::path& path) {
 // Starts the server, enrols a workstation in a temporary installation, records one OTP
 // exchange made with the same configuration and serves its replies. Returns an error text or "".
 std::string Prepare(Bench& b) {
-  // In memory when the machine offers it: the server's database commits then cost no disk
-  // flushes, which would otherwise dominate both sides of the ratio.
-  const fs::path base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
-  std::string pattern = (base / "qmt-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return "mkdtemp failed";
-  b.folder = pattern;
-  for (const char* folder : {"C/APP/qmt/GEN", "C/APP/qmt/BIN", "C/APP/qmt/log", "C/log"}) {
-    fs::create_directories(b.folder / folder);
-  }
-  std::ofstream(b.folder / "settings.json") << kSettings;
-  std::ofstream(b.folder / "C/APP/qmt/GEN/ToolvexPin.txt") << kPin;
-  ::setenv("QMT_DRIVE_ROOT", b.folder.c_str(), 1);
   b.previousDirectory = fs::current_path();
-  fs::current_path(b.folder / "C/APP/qmt/BIN");
+  if (std::string error = qmt_bench::MakeInstallation("qmt-bench", kSettings, kPin, b.folder);
+      !error.empty()) {
+    return error;
+  }
 
   devserver::ServerOptions options;
   options.port = 0;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "QmtSR.h"
+#include "bench_installation.h"
 #include "diverted_stdout.h"
 #include "latency_relay.h"
 #include "ratio_rows.h"
@@ -55,19 +56,10 @@ struct Bench {
 Bench* gBench = nullptr;
 
 std::string Prepare(Bench& b) {
-  // In memory when the machine offers it: disk flushes (the server's database, the seed) would
-  // weigh on the login's side alone and are not what this measures.
-  const fs::path base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
-  std::string pattern = (base / "qmt-rtt-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) return "mkdtemp failed";
-  b.folder = pattern;
-  for (const char* folder : {"C/APP/qmt/GEN", "C/APP/qmt/BIN", "C/APP/qmt/log", "C/log"}) {
-    fs::create_directories(b.folder / folder);
+  if (std::string error = qmt_bench::MakeInstallation("qmt-rtt", kSettings, "2468", b.folder);
+      !error.empty()) {
+    return error;
   }
-  std::ofstream(b.folder / "settings.json") << kSettings;
-  std::ofstream(b.folder / "C/APP/qmt/GEN/ToolvexPin.txt") << "2468";
-  ::setenv("QMT_DRIVE_ROOT", b.folder.c_str(), 1);
-  fs::current_path(b.folder / "C/APP/qmt/BIN");
   const std::string cert = (b.folder / "cert.pem").string(), key = (b.folder / "key.pem").string();
   const std::string makeCert =
       "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
