@@ -23,13 +23,17 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 versions_of() { apt-cache showsrc "$1" | awk '/^Version:/ { print $2 }' | sort -Vru; }
 cache="${QMT_WINDOWS_DEPS_CACHE:-$HOME/.cache/qmt-windows-deps}"
 packages=(openssl curl googletest cpp-httplib)
+# Bumped whenever the recipe below changes what ends up in the archives, so that a cache built
+# by an older recipe is never reused. r2: libcrypto loads no configuration and names no
+# build-machine folder; no archive carries a build path or time.
+recipe=r2
 # One build per architecture at a time; a second caller waits and then reuses it.
 mkdir -p "$cache"
 exec 9>"$cache/$arch.lock"
 flock 9
 
 # Reuse a complete build whose versions (listed in its .complete) are all among those apt knows.
-for done_marker in $(ls -d "$cache/$arch"-*/.complete 2>/dev/null | sort -Vr); do
+for done_marker in $(ls -d "$cache/$arch-$recipe"-*/.complete 2>/dev/null | sort -Vr); do
   usable=1
   while read -r package version; do
     known="$(versions_of "$package")"
@@ -45,7 +49,7 @@ done
 started=$SECONDS
 download="$(mktemp -d "${TMPDIR:-/tmp}/qmt-windows-src.XXXXXX")"
 trap 'rm -rf "$download"' EXIT
-key="$arch"
+key="$arch-$recipe"
 fetched_versions=""
 for package in "${packages[@]}"; do
   fetched=""
@@ -73,19 +77,29 @@ cd "$download"
 for dsc in *.dsc; do quietly dpkg-source --no-check -x "$dsc"; done
 
 # OpenSSL: libcrypto only (digests, AES, bignums, RSA and the random generator).
+# It never reads a configuration file (no-autoload-config; the library also initialises it with
+# OPENSSL_INIT_NO_LOAD_CONFIG) and loads no module or engine. The folders libcrypto names
+# (OPENSSLDIR, MODULESDIR and what derives from them) hold '<' and '>', which no Windows file
+# name may contain, so nobody can create them on a host; nothing of this machine's folders is
+# compiled in. SOURCE_DATE_EPOCH fixes the "built on" text to the package's own date.
 cd "$download"/openssl-*/
-quietly ./Configure "${openssl_target[@]}" --cross-compile-prefix="$host-" --prefix="$prefix" \
-  no-shared no-tests no-module no-engine no-legacy no-ssl3 no-comp no-ocsp no-cms no-ts \
-  no-srp no-ct no-ui-console
+export SOURCE_DATE_EPOCH
+SOURCE_DATE_EPOCH="$(dpkg-parsechangelog -l debian/changelog -STimestamp)"
+quietly ./Configure "${openssl_target[@]}" --cross-compile-prefix="$host-" \
+  --prefix='/<no-openssl-prefix>' --openssldir='/<no-openssl-dir>' \
+  no-autoload-config no-shared no-tests no-module no-engine no-legacy no-ssl3 no-comp \
+  no-ocsp no-cms no-ts no-srp no-ct no-ui-console
 quietly make -j"$jobs" build_generated
 quietly make -j"$jobs" libcrypto.a
 cp libcrypto.a "$prefix/lib/"
 cp -r include/openssl "$prefix/include/"
 echo "windows-deps: openssl built after $((SECONDS - started)) s" >&2
 
-# libcurl: HTTP(S) only, Windows' own TLS.
+# libcurl: HTTP(S) only, Windows' own TLS. Optimised without debug information, so that the
+# archive carries no build folder (autoconf's default CFLAGS add -g).
 cd "$download"/curl-*/
-quietly ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static \
+SOURCE_DATE_EPOCH="$(dpkg-parsechangelog -l debian/changelog -STimestamp)"
+quietly ./configure --host="$host" --prefix="$prefix" CFLAGS=-O2 --disable-shared --enable-static \
   --with-schannel --without-openssl --without-zlib --without-brotli --without-zstd \
   --without-libidn2 --without-libpsl --without-nghttp2 --without-librtmp --without-libssh2 \
   --disable-ldap --disable-ldaps --disable-manual --disable-ftp --disable-file \
