@@ -46,7 +46,9 @@ TEST(ResultsTable, EverySdkResultOfALoginIsNamedAsTheSdkNamesIt) {
   for (const auto& [code, name] : kSdkResults) {
     EXPECT_STREQ(QmtSRResultOf(kQmtSRLogin, code).name, name) << code;
     // An enrolment returns them all but 0 (its 0 is a failed transfer).
-    if (code != SR_OK) EXPECT_STREQ(QmtSRResultOf(kQmtSREnrollment, code).name, name) << code;
+    if (code != SR_OK) {
+      EXPECT_STREQ(QmtSRResultOf(kQmtSREnrollment, code).name, name) << code;
+    }
   }
 }
 
