@@ -17,29 +17,16 @@ namespace {
 // Usable where the host needs a constant.
 static_assert(QmtSRResultOf(kQmtSREnrollment, 1000).first == 1000);
 
-#define SDK_RESULT(code) \
-  { code, #code }
+#define SDK_RESULT(code) std::make_pair(code, #code)
+// clang-format off
 const std::pair<int, const char*> kSdkResults[] = {
-    SDK_RESULT(SR_OK),
-    SDK_RESULT(SR_ERR_NO_REPLY),
-    SDK_RESULT(SR_ERR_CODE),
-    SDK_RESULT(SR_ERR_SN),
-    SDK_RESULT(SR_ERR_ACCESS),
-    SDK_RESULT(SR_ERR_VERSION),
-    SDK_RESULT(SR_ERR_SAT),
-    SDK_RESULT(SR_ERR_BLOCKED),
-    SDK_RESULT(SR_ERR_STATE),
-    SDK_RESULT(SR_ERR_NODEVICE),
-    SDK_RESULT(SR_ERR_NOCA),
-    SDK_RESULT(SR_ERR_NOSRV),
-    SDK_RESULT(SR_ERR_PINREUSED),
-    SDK_RESULT(SR_ERR_SYNCHROFAILED),
-    SDK_RESULT(SR_ERR_FORBIDDEN),
-    SDK_RESULT(SR_ERR_PINREFUSED),
-    SDK_RESULT(SR_ERR_TIMEOUT),
-    SDK_RESULT(SR_ERR_URL),
-    SDK_RESULT(SR_ERR_NOK),
-};
+    SDK_RESULT(SR_OK), SDK_RESULT(SR_ERR_NO_REPLY), SDK_RESULT(SR_ERR_CODE), SDK_RESULT(SR_ERR_SN),
+    SDK_RESULT(SR_ERR_ACCESS), SDK_RESULT(SR_ERR_VERSION), SDK_RESULT(SR_ERR_SAT),
+    SDK_RESULT(SR_ERR_BLOCKED), SDK_RESULT(SR_ERR_STATE), SDK_RESULT(SR_ERR_NODEVICE),
+    SDK_RESULT(SR_ERR_NOCA), SDK_RESULT(SR_ERR_NOSRV), SDK_RESULT(SR_ERR_PINREUSED),
+    SDK_RESULT(SR_ERR_SYNCHROFAILED), SDK_RESULT(SR_ERR_FORBIDDEN), SDK_RESULT(SR_ERR_PINREFUSED),
+    SDK_RESULT(SR_ERR_TIMEOUT), SDK_RESULT(SR_ERR_URL), SDK_RESULT(SR_ERR_NOK)};
+// clang-format on
 #undef SDK_RESULT
 
 TEST(ResultsTable, EverySdkResultOfALoginIsNamedAsTheSdkNamesIt) {
@@ -75,16 +62,14 @@ TEST(ResultsTable, EachMemberReadsTheSameNumberItsOwnWay) {
 }
 
 TEST(ResultsTable, TheWrappersOwnResultsAreExplainedInTheirRows) {
-  for (QmtSRResultSource member : {kQmtSRLogin, kQmtSREnrollment}) {
-    EXPECT_NE(std::string(QmtSRResultOf(member, detail::kInstallationBusyResult).meaning)
-                  .find("another workflow of this installation"),
-              std::string::npos);
-    EXPECT_NE(
-        std::string(QmtSRResultOf(member, detail::kUnsendablePinResult).meaning).find("zero byte"),
-        std::string::npos);
-    EXPECT_NE(
-        std::string(QmtSRResultOf(member, detail::kNoContextResult).meaning).find("not enrolled"),
-        std::string::npos);
+  const std::pair<int, const char*> own[] = {
+      {detail::kInstallationBusyResult, "another workflow of this installation"},
+      {detail::kUnsendablePinResult, "zero byte"},
+      {detail::kNoContextResult, "not enrolled"}};
+  for (const auto& [code, says] : own) {
+    for (QmtSRResultSource member : {kQmtSRLogin, kQmtSREnrollment}) {
+      EXPECT_NE(std::string(QmtSRResultOf(member, code).meaning).find(says), std::string::npos);
+    }
   }
 }
 
