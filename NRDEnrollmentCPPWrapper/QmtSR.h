@@ -47,7 +47,7 @@ namespace SRCppWrap {
 /// message's `secret_code` and the proxy password are never written.
 ///
 /// **Threads and processes.** Use an object from one thread at a time. The SDK context and the
-/// proxy settings are process-wide (the last workflow's win), so the workflows of one
+/// proxy settings are process-wide (set by the last workflow), so the workflows of one
 /// installation run one at a time: each holds the installation's lock (named after the seed
 /// file) from its start to its end, and another workflow, in this process or another, waits for
 /// it up to `QMT_LOCK_WAIT_MS` (60 s by default) and then returns 16 without sending anything.
