@@ -5,9 +5,9 @@
 #include <string>
 
 #include "NRDEnrollmentCPPWrapper/QmtSR.h"
+#include "NRDEnrollmentCPPWrapper/QmtSRResults.h"
 #include "library_stdout.h"
 #include "pin_file.h"
-#include "result_names.h"
 
 namespace qmtsr {
 
@@ -34,6 +34,13 @@ bool ProvidePin(const Options& options) {
   return true;
 }
 
+// Names a failed result from the library's results table, then what the user should do.
+void ReportResult(const char* what, SRCppWrap::QmtSRResultSource member, int result) {
+  const SRCppWrap::QmtSRResult& row = SRCppWrap::QmtSRResultOf(member, result);
+  std::cerr << "qmtsr: " << what << result << ": " << row.meaning << " (" << row.name << ")\n"
+            << "qmtsr: " << row.tellUser << "\n";
+}
+
 void Configure(SRCppWrap::QmtSR& qmt, const Options& o, int defaultStatus) {
   qmt.QmtSRInitialize(o.uniqueKey, o.seedPath, o.statusFilePath, o.hostVersion, o.serviceUrl,
                       o.macId, o.enrollmentName, o.timeout, o.serviceIndex, o.deviceSerial,
@@ -57,8 +64,7 @@ int RunEnroll(const Options& options) {
                                    options.password, reached);
   }
   if (result != 1000) {
-    std::cerr << "qmtsr: enrolment failed with result " << result << ": "
-              << EnrollmentResultName(result) << "\n";
+    ReportResult("enrolment failed with result ", SRCppWrap::kQmtSREnrollment, result);
     if (reached) std::cerr << "qmtsr: (the enrolment back end was reached)\n";
     return 1;
   }
@@ -77,7 +83,7 @@ int RunOtp(const Options& options) {
     result = qmt.GetOTPforAuthentication(otp);
   }
   if (result != 0) {
-    std::cerr << "qmtsr: no OTP, result " << result << ": " << SdkResultName(result) << "\n";
+    ReportResult("no OTP, result ", SRCppWrap::kQmtSRLogin, result);
     return 1;
   }
   if (otp.empty()) {

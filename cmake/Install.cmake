@@ -1,14 +1,15 @@
-# Installs the shared library, its public header, a CMake package and a pkg-config file.
+# Installs the shared library, its public headers, a CMake package and a pkg-config file.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS NRDEnrollmentCPPWrapper EXPORT NRDEnrollmentCPPWrapperTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES
-  ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSR.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSRExport.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/NRDEnrollmentCPPWrapper)
+# The public headers: every header at the top of NRDEnrollmentCPPWrapper/ (the reference
+# documents the same set).
+file(GLOB QMT_PUBLIC_HEADERS CONFIGURE_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/*.h)
+install(FILES ${QMT_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/NRDEnrollmentCPPWrapper)
 install(EXPORT NRDEnrollmentCPPWrapperTargets
   NAMESPACE NRDEnrollmentCPPWrapper::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NRDEnrollmentCPPWrapper)

@@ -9,6 +9,7 @@ packages=(
   libcpp-httplib-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   clang libclang-rt-14-dev
+  doxygen
 )
 
 missing=()

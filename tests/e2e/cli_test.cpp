@@ -75,6 +75,7 @@ TEST_F(QmtsrTest, NamesTheFailingResultAndExitsNonZero) {
   EXPECT_EQ(down.exitCode, 1);
   EXPECT_EQ(down.out, "");
   EXPECT_THAT(down.err, HasSubstr("no OTP, result 1: no usable reply from the authentication"));
+  EXPECT_THAT(down.err, HasSubstr("\nqmtsr: The authentication service could not be reached."));
   server_.ArmFault(
       R"({"kind":"http_status","value":503,"target":"backend","path":"enrollmentinit"})");
   const ProgramRun refused = RunQmtsr(Enroll());

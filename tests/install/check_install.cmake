@@ -19,6 +19,7 @@ if(STEP STREQUAL "install")
   file(REMOVE_RECURSE "${WORK}")
   run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
   foreach(file include/NRDEnrollmentCPPWrapper/QmtSR.h include/NRDEnrollmentCPPWrapper/QmtSRExport.h
+               include/NRDEnrollmentCPPWrapper/QmtSRResults.h
                ${LIBDIR}/libNRDEnrollmentCPPWrapper.so ${LIBDIR}/libNRDEnrollmentCPPWrapper.so.1
                ${LIBDIR}/pkgconfig/NRDEnrollmentCPPWrapper.pc
                ${LIBDIR}/cmake/NRDEnrollmentCPPWrapper/NRDEnrollmentCPPWrapperConfig.cmake)
