@@ -1,4 +1,4 @@
-# Installs the shared library, its public header, a CMake package and a pkg-config file.
+# Installs the shared library, its public headers, a CMake package and a pkg-config file.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS NRDEnrollmentCPPWrapper EXPORT NRDEnrollmentCPPWrapperTargets
@@ -8,7 +8,23 @@ install(TARGETS NRDEnrollmentCPPWrapper EXPORT NRDEnrollmentCPPWrapperTargets
 install(FILES
   ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSR.h
   ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSRExport.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSR_c.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSRPortable.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/NRDEnrollmentCPPWrapper)
+if(WIN32)
+  # The C interface's module-definition file, from which another toolchain makes its import
+  # library (lib /def:, dlltool): the functions QmtSR_c.h declares; a test checks that the DLL
+  # exports exactly these.
+  include(${CMAKE_CURRENT_LIST_DIR}/CInterfaceNames.cmake)
+  set(QMT_C_HEADER ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSR_c.h)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QMT_C_HEADER})
+  qmt_c_interface_names(${QMT_C_HEADER} qmt_c_names)
+  list(JOIN qmt_c_names "\n  " qmt_c_exports)
+  file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapper.def
+    CONTENT "LIBRARY NRDEnrollmentCPPWrapper.dll\nEXPORTS\n  ${qmt_c_exports}\n")
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapper.def
+    DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 install(EXPORT NRDEnrollmentCPPWrapperTargets
   NAMESPACE NRDEnrollmentCPPWrapper::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NRDEnrollmentCPPWrapper)
