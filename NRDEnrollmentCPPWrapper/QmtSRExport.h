@@ -1,4 +1,5 @@
-// Export macro of the shared library: only SRCppWrap::QmtSR is visible to the host.
+// Export macro of the shared library: only SRCppWrap::QmtSR and its C interface are visible to
+// the host.
 #ifndef NRD_QMTSR_EXPORT_H
 #define NRD_QMTSR_EXPORT_H
 

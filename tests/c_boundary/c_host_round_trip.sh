@@ -8,7 +8,7 @@ devserver="$1" host="$2" nm="$3" objdump="$4" wine_run="${5:-}"
 [ -n "$wine_run" ] && export WINEPREFIX="$6"
 
 imports="$("$objdump" -p "$host" | grep -E 'NEEDED|DLL Name' || true)"
-runtime="$("$nm" "$host" | grep -E ' (_ZNS|_ZSt|__cxa_|__gxx_personality)' || true)"
+runtime="$("$nm" "$host" | grep -E ' (_Z|__gxx_personality|__cxa_(throw|begin_catch|guard_|pure_virtual))' || true)"
 if grep -qiE 'stdc\+\+|c\+\+' <<<"$imports" || [ -n "$runtime" ]; then
   printf 'the C host carries a C++ runtime:\n%s\n%s\n' "$imports" "$runtime" >&2
   exit 1
