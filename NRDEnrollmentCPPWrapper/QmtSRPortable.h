@@ -62,12 +62,14 @@ Number Value(int (*get)(QmtSR_Object*, Number*), QmtSR_Object* object) {
 
 }  // namespace c_interface
 
+// The signatures are QmtSR.h's: texts by value, though only read here.
+// NOLINTBEGIN(performance-unnecessary-value-param)
 class QmtSR {
  public:
   QmtSR() { c_interface::Check(QmtSR_Create(&object_)); }
   QmtSR(const QmtSR& other) { c_interface::Check(QmtSR_Copy(other.object_, &object_)); }
   QmtSR& operator=(const QmtSR& other) {
-    c_interface::Check(QmtSR_Assign(object_, other.object_));
+    if (this != &other) c_interface::Check(QmtSR_Assign(object_, other.object_));
     return *this;
   }
   ~QmtSR() { QmtSR_Destroy(object_); }
@@ -268,6 +270,7 @@ class QmtSR {
  private:
   QmtSR_Object* object_ = nullptr;  // the library's object, this one's own
 };
+// NOLINTEND(performance-unnecessary-value-param)
 
 }  // namespace SRCppWrap
 /** @endcond */

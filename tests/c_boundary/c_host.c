@@ -10,12 +10,12 @@
 
 static int failures = 0;
 
-#define EXPECT(condition)                                                          \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      fprintf(stderr, "c_host.c:%d: expected %s\n", __LINE__, #condition);         \
-      ++failures;                                                                  \
-    }                                                                              \
+#define EXPECT(condition)                                                  \
+  do {                                                                     \
+    if (!(condition)) {                                                    \
+      fprintf(stderr, "c_host.c:%d: expected %s\n", __LINE__, #condition); \
+      ++failures;                                                          \
+    }                                                                      \
   } while (0)
 
 /* Every text field through its setter and its getter: the value comes back from the same field. */
@@ -126,7 +126,7 @@ static void LoginOtp(const char* url, char otp[16]) {
   char* made = NULL;
   EXPECT(QmtSR_GetOTPforAuthentication(object, &result, &made) == QMTSR_OK);
   EXPECT(result == 0 && made != NULL && strlen(made) == 8);
-  strcpy(otp, made != NULL && strlen(made) < 16 ? made : "");
+  snprintf(otp, 16, "%s", made != NULL ? made : "");
   QmtSR_FreeText(made);
   QmtSR_Destroy(object);
 }
@@ -169,8 +169,9 @@ static void EnrolAndLogIn(const char* url) {
   EXPECT(pin != NULL && fputs("1357", pin) >= 0 && fclose(pin) == 0);
 
   snprintf(massUrl, sizeof massUrl, "%s/api/enrollmentinit", url);
-  EXPECT(QmtSR_EnrollmentProcess(object, massUrl, "{\"rrdi_code\":\"RRDI-C\",\"secret_code\":\"c\"}",
-                                 "sentrel", "sentrel", &reached, &result) == QMTSR_OK);
+  EXPECT(QmtSR_EnrollmentProcess(object, massUrl,
+                                 "{\"rrdi_code\":\"RRDI-C\",\"secret_code\":\"c\"}", "sentrel",
+                                 "sentrel", &reached, &result) == QMTSR_OK);
   EXPECT(result == 1000 && reached == 1);
   EXPECT(QmtSR_GetEnrollmentStatus(object, &status) == QMTSR_OK && status == 1);
   EnrolledLogin(login);
@@ -184,8 +185,8 @@ static void EnrolAndLogIn(const char* url) {
   EXPECT(!LoginAccepted(object, url, login, otp2)); /* an OTP is good once */
 
   /* No reply: status 0, and the reply is left untouched (no text handed out). */
-  EXPECT(QmtSR_MakeCURLRequestWithCredentials(object, "http://127.0.0.1:1/", "{}", "u", "p",
-                                              &code, &reply) == QMTSR_OK);
+  EXPECT(QmtSR_MakeCURLRequestWithCredentials(object, "http://127.0.0.1:1/", "{}", "u", "p", &code,
+                                              &reply) == QMTSR_OK);
   EXPECT(code == 0 && reply == NULL);
   QmtSR_Destroy(object);
 }
