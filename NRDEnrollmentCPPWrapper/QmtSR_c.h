@@ -8,9 +8,10 @@
  * narrow strings (a text ends at its first zero byte), integers keep the member's types, and a
  * `bool&` becomes an `int*`.
  *
- * Every function returns a #QmtSR_Status and never lets an exception out. The member's own
- * result (an HTTP status, an SDK result code, 1000 for a confirmed enrolment) comes back through
- * an out-parameter, which is written only when the status is #QMTSR_OK.
+ * Every function but QmtSR_Destroy() and QmtSR_FreeText() returns a #QmtSR_Status, and none
+ * lets an exception out. The member's own result (an HTTP status, an SDK result code, 1000 for a
+ * confirmed enrolment) comes back through an out-parameter, which is written only when the
+ * status is #QMTSR_OK.
  *
  * Ownership:
  * - The host owns each object from QmtSR_Create() or QmtSR_Copy() until it passes it to
