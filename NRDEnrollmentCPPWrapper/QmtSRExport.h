@@ -1,5 +1,6 @@
 /// \file QmtSRExport.h
-/// \brief Export macros of the shared library: only SRCppWrap::QmtSR is visible to the host.
+/// \brief Export macros of the shared library: only SRCppWrap::QmtSR and its C interface
+/// (the QmtSR_ functions of QmtSR_c.h) are visible to the host.
 ///
 /// A host defines nothing: the class is then imported from the DLL (Windows) or the shared
 /// library. A host that links the library's objects statically defines NRDENROLLMENT_STATIC.

@@ -10,6 +10,20 @@ install(TARGETS NRDEnrollmentCPPWrapper EXPORT NRDEnrollmentCPPWrapperTargets
 file(GLOB QMT_PUBLIC_HEADERS CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/*.h)
 install(FILES ${QMT_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/NRDEnrollmentCPPWrapper)
+if(WIN32)
+  # The C interface's module-definition file, from which another toolchain makes its import
+  # library (lib /def:, dlltool): the functions QmtSR_c.h declares; a test checks that the DLL
+  # exports exactly these.
+  include(${CMAKE_CURRENT_LIST_DIR}/CInterfaceNames.cmake)
+  set(QMT_C_HEADER ${CMAKE_CURRENT_SOURCE_DIR}/NRDEnrollmentCPPWrapper/QmtSR_c.h)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QMT_C_HEADER})
+  qmt_c_interface_names(${QMT_C_HEADER} qmt_c_names)
+  list(JOIN qmt_c_names "\n  " qmt_c_exports)
+  file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapper.def
+    CONTENT "LIBRARY NRDEnrollmentCPPWrapper.dll\nEXPORTS\n  ${qmt_c_exports}\n")
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NRDEnrollmentCPPWrapper.def
+    DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 install(EXPORT NRDEnrollmentCPPWrapperTargets
   NAMESPACE NRDEnrollmentCPPWrapper::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NRDEnrollmentCPPWrapper)

@@ -8,8 +8,10 @@
 #include <string>
 
 #include "workflow_fixture.h"
+#ifndef QMT_E2E_PORTABLE_CLASS  // a host of QmtSRPortable.h reaches no library internals
 #include "wrapper/ProcessState.h"
 #include "wrapper/runtime_settings.h"
+#endif
 
 namespace qmt_e2e {
 namespace {
@@ -149,6 +151,7 @@ TEST_P(TranscriptTest, ResultFilesAndLogMatchTheGoldenTranscript) {
   EXPECT_TRUE(c.workflow != Workflow::Login || result == 0 || otp_ == "untouched") << otp_;
 }
 
+#ifndef QMT_E2E_PORTABLE_CLASS
 // With secrets kept out of the log, both logs are the golden transcript with each secret it
 // shows (PIN, codes, OTPs, seeds, the message's secret) as "XXXX": cut out on both sides, they
 // are equal, so no other line changed and no value is left. Nor is any secret the test knows.
@@ -171,6 +174,7 @@ TEST_P(TranscriptTest, WithSecretsKeptOutOfTheLogNeitherLogShowsOne) {
     EXPECT_EQ(logs.find(secret), std::string::npos) << secret << logs;
   }
 }
+#endif
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(

@@ -2,7 +2,8 @@
 #   STEP=install     install the build tree BUILD_DIR into WORK/prefix (from scratch)
 #   STEP=consumer    configure, build and run the consumer in SOURCE_DIR against WORK/prefix,
 #                    finding the library through VIA (package or pkg-config)
-#   STEP=exports     check that the installed shared library exports only SRCppWrap::QmtSR
+#   STEP=exports     check that the installed shared library exports only SRCppWrap::QmtSR and
+#                    exactly the C interface that the installed QmtSR_c.h declares
 # Further inputs: GENERATOR, CXX, CXX_FLAGS (sanitizer flags of the tree), TOOLCHAIN (the tree's
 # toolchain file, so that the consumer is built for the same architecture), LIBDIR, NM.
 cmake_minimum_required(VERSION 3.25)
@@ -20,6 +21,8 @@ if(STEP STREQUAL "install")
   run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
   foreach(file include/NRDEnrollmentCPPWrapper/QmtSR.h include/NRDEnrollmentCPPWrapper/QmtSRExport.h
                include/NRDEnrollmentCPPWrapper/QmtSRResults.h
+               include/NRDEnrollmentCPPWrapper/QmtSR_c.h
+               include/NRDEnrollmentCPPWrapper/QmtSRPortable.h
                ${LIBDIR}/libNRDEnrollmentCPPWrapper.so ${LIBDIR}/libNRDEnrollmentCPPWrapper.so.1
                ${LIBDIR}/pkgconfig/NRDEnrollmentCPPWrapper.pc
                ${LIBDIR}/cmake/NRDEnrollmentCPPWrapper/NRDEnrollmentCPPWrapperConfig.cmake)
@@ -71,21 +74,32 @@ elseif(STEP STREQUAL "exports")
   string(REPLACE "\n" ";" lines "${out}")
   set(foreign "")
   set(own 0)
+  set(c_names "")
   foreach(line IN LISTS lines)
     if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] (.*)$")
       set(name "${CMAKE_MATCH_1}")
       if(name MATCHES "^SRCppWrap::QmtSR::")
         math(EXPR own "${own} + 1")
+      elseif(name MATCHES "^QmtSR_[A-Za-z0-9_]+$")  # demangled: a C++ name shows its types
+        list(APPEND c_names "${name}")
       else()
         string(APPEND foreign "  ${name}\n")
       endif()
     endif()
   endforeach()
   if(foreign)
-    message(FATAL_ERROR "symbols outside SRCppWrap::QmtSR exported by ${lib}:\n${foreign}")
+    message(FATAL_ERROR "symbols outside SRCppWrap::QmtSR and the C interface exported by "
+      "${lib}:\n${foreign}")
   endif()
   if(own EQUAL 0)
     message(FATAL_ERROR "${lib} exports no SRCppWrap::QmtSR member")
+  endif()
+  include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/CInterfaceNames.cmake")
+  qmt_c_interface_names("${prefix}/include/NRDEnrollmentCPPWrapper/QmtSR_c.h" declared)
+  list(SORT c_names)
+  if(NOT c_names STREQUAL declared)
+    message(FATAL_ERROR "${lib} exports the C names\n  ${c_names}\nnot those QmtSR_c.h declares:\n"
+      "  ${declared}")
   endif()
 
 else()

@@ -1,7 +1,8 @@
 # Makes the redistributable archive of a Windows build and checks it: the files a host
-# installation needs are in it, and its DLL and qmtsr.exe import only Windows' own DLLs (the C
-# and C++ runtimes and every dependency are linked in).
-# Usage: cmake -DBUILD_DIR=... -DWORK=... -DOBJDUMP=...-objdump -P check_archive.cmake
+# installation needs are in it, its .def file is the C interface's, and its DLL and qmtsr.exe
+# import only Windows' own DLLs (the C and C++ runtimes and every dependency are linked in).
+# Usage: cmake -DBUILD_DIR=... -DWORK=... -DOBJDUMP=...-objdump
+#   [-DC_HOST=tests/c_boundary/c_host.c -DDLLTOOL=...-dlltool -DCC=...-gcc] -P check_archive.cmake
 cmake_minimum_required(VERSION 3.25)
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -22,11 +23,41 @@ run("${CMAKE_COMMAND}" -E chdir "${WORK}/unpacked" "${CMAKE_COMMAND}" -E tar xf 
 get_filename_component(top "${archive}" NAME_WLE)
 set(top "${WORK}/unpacked/${top}")
 foreach(file bin/NRDEnrollmentCPPWrapper.dll bin/qmtsr.exe lib/NRDEnrollmentCPPWrapper.dll.a
-             include/NRDEnrollmentCPPWrapper/QmtSR.h include/NRDEnrollmentCPPWrapper/QmtSRExport.h)
+             lib/NRDEnrollmentCPPWrapper.def include/NRDEnrollmentCPPWrapper/QmtSR.h
+             include/NRDEnrollmentCPPWrapper/QmtSRExport.h include/NRDEnrollmentCPPWrapper/QmtSR_c.h
+             include/NRDEnrollmentCPPWrapper/QmtSRPortable.h)
   if(NOT EXISTS "${top}/${file}")
     message(FATAL_ERROR "${archive} lacks ${file}")
   endif()
 endforeach()
+
+# The module-definition file names the DLL and exactly the C functions of the shipped header,
+# and the shipped DLL exports each of them: an import library made from it links.
+include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/CInterfaceNames.cmake")
+qmt_c_interface_names("${top}/include/NRDEnrollmentCPPWrapper/QmtSR_c.h" declared)
+file(STRINGS "${top}/lib/NRDEnrollmentCPPWrapper.def" def_lines)
+list(POP_FRONT def_lines library exports)
+list(TRANSFORM def_lines STRIP)
+list(SORT def_lines)
+if(NOT library STREQUAL "LIBRARY NRDEnrollmentCPPWrapper.dll" OR NOT exports STREQUAL "EXPORTS"
+   OR NOT def_lines STREQUAL declared)
+  message(FATAL_ERROR "lib/NRDEnrollmentCPPWrapper.def is not the C interface's:\n"
+    "${library}\n${exports}\n${def_lines}")
+endif()
+run("${OBJDUMP}" -p "${top}/bin/NRDEnrollmentCPPWrapper.dll")
+foreach(name IN LISTS declared)
+  if(NOT out MATCHES "\n\t\\[ *[0-9]+\\] ${name}\n")
+    message(FATAL_ERROR "the archive's DLL does not export ${name} of its .def file")
+  endif()
+endforeach()
+# As another toolchain would: an import library made from the .def alone, and the C host
+# linked with it and the shipped header (C_HOST: its source; DLLTOOL, CC: the toolchain's).
+if(C_HOST)
+  run("${DLLTOOL}" -d "${top}/lib/NRDEnrollmentCPPWrapper.def" -l "${WORK}/from_def.lib")
+  run("${CC}" -o "${WORK}/c_host_from_def.exe" "${C_HOST}" -I "${top}/include"
+      "${WORK}/from_def.lib")
+  message(STATUS "the C host links with an import library made from the .def")
+endif()
 
 # Present on every Windows since XP (msvcrt.dll: the system's C runtime that mingw-w64 uses).
 set(system_dlls advapi32 bcrypt crypt32 gdi32 kernel32 msvcrt ole32 secur32 shell32 user32 version
