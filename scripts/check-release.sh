@@ -50,6 +50,7 @@ for binary in bin/NRDEnrollmentCPPWrapper.dll bin/qmtsr.exe; do
     { cat "$work/verify.log" >&2; echo "check-release: $binary does not verify" >&2; exit 1; }
   ! cmp -s "$signed" "$first/stage/$name/$binary" ||
     { echo "check-release: $binary was not signed" >&2; exit 1; }
+  rm -f "$work/unsigned"
   osslsigncode remove-signature -in "$signed" -out "$work/unsigned" >/dev/null
   cmp "$work/unsigned" "$first/stage/$name/$binary" ||
     { echo "check-release: $binary without its signature is not the unsigned build" >&2; exit 1; }

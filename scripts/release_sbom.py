@@ -67,7 +67,8 @@ def digest(path, algorithm):
 def linked_inputs(map_path):
     """The archives that gave members and the objects the linker loaded, as written in the map."""
     archives, objects = set(), set()
-    member = re.compile(r"^(\S+\.a)\((\S+)\)$")
+    # "ARCHIVE(MEMBER)" at the line's start, the referring file after it or on the next line.
+    member = re.compile(r"^(\S+\.a)\(([^()\s]+)\)(\s|$)")
     with open(map_path, encoding="utf-8", errors="replace") as f:
         for line in f:
             line = line.rstrip("\n")

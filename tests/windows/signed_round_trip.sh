@@ -22,6 +22,7 @@ for file in "${signed[@]}"; do
     { cat "$work/verify.log" >&2; echo "$file: the signature does not verify" >&2; exit 1; }
   grep -q "Message digest algorithm  : SHA256" "$work/verify.log" ||
     { echo "$file: not signed with SHA-256" >&2; exit 1; }
+  rm -f "$work/unsigned"
   osslsigncode remove-signature -in "$file" -out "$work/unsigned" >/dev/null
   cmp "$work/unsigned" "$original"
 done
