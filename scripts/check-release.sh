@@ -16,6 +16,9 @@ second="$work/second/in/another/folder"
 rm -rf "$work"
 mkdir -p "$work"
 started=$SECONDS
+# Both builds take the commit checked out now, even if HEAD moves meanwhile.
+export QMT_RELEASE_COMMIT
+QMT_RELEASE_COMMIT="$(git -C "$root" rev-parse HEAD)"
 
 zip_first="$("$root/scripts/release.sh" "$arch" "$first" | tail -n 1)"
 echo "check-release: first build after $((SECONDS - started)) s" >&2

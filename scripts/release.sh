@@ -12,6 +12,7 @@
 # qmtsr.exe are Authenticode-signed (SHA-256) before they are packed; QMT_SIGN_TIMESTAMP_URL
 # adds a time stamp from that authority.
 # A second run in the same folder for the same commit rebuilds nothing and packs again.
+# QMT_RELEASE_COMMIT builds another commit than HEAD (a tag, say).
 set -euo pipefail
 arch="${1:?usage: release.sh i686|x86_64 [OUT]}"
 case "$arch" in
@@ -23,10 +24,11 @@ out="${2:-$root/build-release-$arch}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
-commit="$(git -C "$root" rev-parse HEAD)"
+commit="$(git -C "$root" rev-parse "${QMT_RELEASE_COMMIT:-HEAD}^{commit}")"
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH="$(git -C "$root" log -1 --format=%ct "$commit")"
-if [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
+if [ -z "${QMT_RELEASE_COMMIT:-}" ] &&
+  [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
   echo "release: the tree has uncommitted changes; they are not part of the release" >&2
 fi
 deps="$("$root/scripts/windows-deps.sh" "$arch" | tail -n 1)"

@@ -17,6 +17,10 @@ command -v osslsigncode >/dev/null || { echo "sign-windows: osslsigncode is miss
 timestamp=()
 [ -n "${QMT_SIGN_TIMESTAMP_URL:-}" ] && timestamp=(-ts "$QMT_SIGN_TIMESTAMP_URL")
 for file in "$@"; do
+  # The signature goes after the file padded to 8 bytes: a file of another size (not stripped,
+  # say) does not come back byte for byte when the signature is removed.
+  [ $(($(stat -c %s "$file") % 8)) -eq 0 ] ||
+    echo "sign-windows: $file is padded for its signature (size not a multiple of 8)" >&2
   signed="$file.signed"
   rm -f "$signed"
   if ! osslsigncode sign -pkcs12 "$pfx" -readpass "$password" -h sha256 \
