@@ -43,6 +43,12 @@ if [ "$(cat "$out/source.commit" 2>/dev/null)" != "$commit" ]; then
 fi
 
 build="$out/build"
+# A build configured against another dependency cache (newer Debian versions) would keep what it
+# found there: start it afresh.
+if [ -f "$build/CMakeCache.txt" ] &&
+  [ "$(sed -n 's/^QMT_WINDOWS_DEPS:[A-Z]*=//p' "$build/CMakeCache.txt")" != "$deps" ]; then
+  rm -rf "$build"
+fi
 maps="$build/link-maps"
 mkdir -p "$maps"
 # Debug information is off (Release) and the symbols are stripped at link time (-s); the prefix
