@@ -24,7 +24,8 @@ for file in "$@"; do
   signed="$file.signed"
   rm -f "$signed"
   if ! osslsigncode sign -pkcs12 "$pfx" -readpass "$password" -h sha256 \
-    -n NRDEnrollmentCPPWrapper "${timestamp[@]}" -in "$file" -out "$signed" >"$signed.log" 2>&1; then
+    -n NRDEnrollmentCPPWrapper "${timestamp[@]}" -in "$file" -out "$signed" \
+    >"$signed.log" 2>&1; then
     cat "$signed.log" >&2
     rm -f "$signed" "$signed.log"
     echo "sign-windows: signing $file failed" >&2

@@ -77,9 +77,12 @@ def main():
 
     ids = {f["fileName"][2:]: f["SPDXID"] for f in document["files"]}
     packages = {p["SPDXID"]: p for p in document["packages"]}
-    linked_by_dll = {packages[r["relatedSpdxElement"]]["name"]: packages[r["relatedSpdxElement"]]
-                     for r in document["relationships"]
-                     if r["relationshipType"] == "STATIC_LINK" and r["spdxElementId"] == ids.get(DLL)}
+    linked_by_dll = {}
+    for relation in document["relationships"]:
+        if relation["relationshipType"] == "STATIC_LINK" and \
+                relation["spdxElementId"] == ids.get(DLL):
+            component = packages[relation["relatedSpdxElement"]]
+            linked_by_dll[component["name"]] = component
     for name in EXPECTED:
         component = linked_by_dll.get(name)
         if component is None:
