@@ -1,5 +1,6 @@
 // Windows: the versions are read from the files' own version resources, qmtsr.exe's and that of
 // the DLL Windows actually loaded, so a host installation's DLL can be told apart from another.
+// The DLL's resource also names the libcurl and OpenSSL linked into it.
 #include <windows.h>
 
 #include <vector>
@@ -9,8 +10,9 @@
 namespace qmtsr {
 namespace {
 
-// "<original file name> <file version> (<a.b.c.d>), <product name> <product version>"
-std::string ResourceLine(HMODULE module) {
+// "<original file name> <file version> (<a.b.c.d>), <product name> <product version>", and for
+// the DLL "libcurl <version>" and "OpenSSL libcrypto <version>".
+std::string ResourceLines(HMODULE module, bool linked_libraries) {
   char path[MAX_PATH];
   const DWORD length = ::GetModuleFileNameA(module, path, MAX_PATH);
   if (length == 0 || length == MAX_PATH) return "? (module path unknown)\n";
@@ -37,16 +39,21 @@ std::string ResourceLine(HMODULE module) {
               std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
               std::to_string(LOWORD(fixed->dwFileVersionLS));
   }
-  return text("OriginalFilename") + " " + text("FileVersion") + " (" + numbers + "), " +
-         text("ProductName") + " " + text("ProductVersion") + "\n";
+  std::string lines = text("OriginalFilename") + " " + text("FileVersion") + " (" + numbers +
+                      "), " + text("ProductName") + " " + text("ProductVersion") + "\n";
+  if (linked_libraries) {
+    lines += "libcurl " + text("LibcurlVersion") + "\nOpenSSL libcrypto " + text("OpenSSLVersion") +
+             "\n";
+  }
+  return lines;
 }
 
 }  // namespace
 
 std::string VersionText() {
   const HMODULE library = ::GetModuleHandleA("NRDEnrollmentCPPWrapper.dll");
-  return ResourceLine(nullptr) +
-         (library ? ResourceLine(library) : "NRDEnrollmentCPPWrapper.dll not loaded\n");
+  return ResourceLines(nullptr, false) +
+         (library ? ResourceLines(library, true) : "NRDEnrollmentCPPWrapper.dll not loaded\n");
 }
 
 }  // namespace qmtsr

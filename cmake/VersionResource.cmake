@@ -2,8 +2,16 @@
 # description and the original file name, as Explorer's file properties and installers read them.
 enable_language(RC)
 
-# qmt_add_version_resource(TARGET DESCRIPTION): compiles a VERSIONINFO for TARGET's file in.
+# qmt_add_version_resource(TARGET DESCRIPTION [VALUES NAME TEXT...]): compiles a VERSIONINFO for
+# TARGET's file in; VALUES adds string values of its own (the DLL names the versions it links).
 function(qmt_add_version_resource target description)
+  cmake_parse_arguments(ARG "" "" "VALUES" ${ARGN})
+  set(values "")
+  while(ARG_VALUES)
+    list(POP_FRONT ARG_VALUES name text)
+    list(APPEND values "      VALUE \"${name}\", \"${text}\"")
+  endwhile()
+  list(JOIN values "\n" QMT_RC_EXTRA_VALUES)
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "SHARED_LIBRARY")
     set(QMT_RC_FILETYPE VFT_DLL)
