@@ -1,7 +1,7 @@
 # Sourced by cli_round_trip.sh with PLANTED_DLL: plants an OpenSSL configuration that activates
 # the planted DLL as a provider, and leaves the default provider out (so that a configuration
 # that is read at all stops every digest and cipher), in C:\planted and in every folder that
-# the DLL and qmtsr.exe name (a path "/x" means "C:\x" to a program on drive C:); points
+# the DLL and qmtsr.exe name as shipped (a path "/x" means "C:\x" to a program on drive C:); points
 # OPENSSL_CONF, OPENSSL_MODULES and OPENSSL_ENGINES there. Adds each folder to planted_folders.
 
 planted="$drive/planted"
@@ -15,7 +15,7 @@ pe_offset="$(od -An -tu4 -j60 -N4 "$planted_dll" | tr -d ' ')"
 machine="$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$planted_dll" | tr -d ' ')"
 system=system32
 [ "$machine" = 014c ] && system=syswow64
-"$wine_run" "C:\\windows\\$system\\rundll32.exe" 'C:\planted\planted.dll,OSSL_provider_init' \
+"$wine_run" "C:\\windows\\$system\\rundll32.exe" 'C:\planted\planted.dll,Load' \
   </dev/null >/dev/null 2>&1 || true
 [ -f "$planted/planted.dll.loaded" ] || {
   echo "rundll32 did not load the planted DLL: its marker cannot show a load" >&2
@@ -49,7 +49,15 @@ CONFIG
 }
 write_config 'C:\planted' "$planted/openssl.cnf"
 
-binaries=("$qmtsr" "$(dirname "$qmtsr")/NRDEnrollmentCPPWrapper.dll")
+# The strings of the binaries as shipped: stripped, without the debugging information, which
+# names the source files.
+strip="x86_64-w64-mingw32-strip"
+[ "$machine" = 014c ] && strip="i686-w64-mingw32-strip"
+binaries=()
+for binary in "$qmtsr" "$(dirname "$qmtsr")/NRDEnrollmentCPPWrapper.dll"; do
+  "$strip" -o "$work/$(basename "$binary")" "$binary"
+  binaries+=("$work/$(basename "$binary")")
+done
 while read -r named; do
   top="$drive/$(cut -d/ -f2 <<<"$named")"
   # Only folders of its own: the prefix's own ones (windows, users...) stay untouched.

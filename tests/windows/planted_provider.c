@@ -18,9 +18,19 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
   return TRUE;
 }
 
-/* The entry point a provider exports; rundll32 calls it in the test's own check of the marker. */
-__declspec(dllexport) void CALLBACK
-    OSSL_provider_init(HWND window, HINSTANCE self, LPSTR line, int show) {
+/* What a provider exports, failing: were libcrypto ever to load this DLL, its configuration
+ * would fail too. */
+__declspec(dllexport) int OSSL_provider_init(const void* handle, const void* in, const void** out,
+                                             void** context) {
+  (void)handle;
+  (void)in;
+  (void)out;
+  (void)context;
+  return 0;
+}
+
+/* For rundll32, which loads the DLL in the test's own check of the marker. */
+__declspec(dllexport) void CALLBACK Load(HWND window, HINSTANCE self, LPSTR line, int show) {
   (void)window;
   (void)self;
   (void)line;
