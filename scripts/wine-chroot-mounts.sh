@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced: mounts a Wine chroot needs while programs run in it, and their removal.
 # chroot_mount DIR [TREE...] mounts proc, the machine's /dev (with its sub-mounts: /dev/shm,
 # /dev/pts) and each TREE at the same path inside DIR; chroot_unmount DIR removes every mount

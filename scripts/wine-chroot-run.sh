@@ -5,5 +5,6 @@
 # (WINEPREFIX, XDG_RUNTIME_DIR...) passes through.
 set -euo pipefail
 dir="${QMT_WINE_CHROOT:?is unset: run the i686 suites through scripts/test-windows.sh}"
+# shellcheck disable=SC2016  # expanded by the chroot's shell
 exec chroot "$dir" /bin/sh -c 'cd "$1" && shift && exec "$@"' sh "$PWD" \
   "$(cd "$(dirname "$0")" && pwd)/wine-run.sh" "$@"

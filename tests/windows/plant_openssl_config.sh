@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154  # the variables of cli_round_trip.sh
 # Sourced by cli_round_trip.sh with PLANTED_DLL: plants an OpenSSL configuration that activates
 # the planted DLL as a provider, and leaves the default provider out (so that a configuration
 # that is read at all stops every digest and cipher), in C:\planted and in every folder that
