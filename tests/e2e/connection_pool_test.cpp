@@ -17,8 +17,15 @@ namespace qmt_e2e {
 namespace {
 
 // The three-argument MakeCURLRequest of the shared library, called as a function that takes
-// the object first (the member's calling convention on the x86_64 targets).
-using MakeCurlRequest = long (*)(SRCppWrap::QmtSR*, std::string, std::string, std::string&);
+// the object first: a member's calling convention everywhere but on 32-bit Windows, where a
+// member takes its object in ECX (thiscall) and the arguments would arrive shifted.
+#if defined(_WIN32) && defined(__i386__)
+#define QMT_MEMBER_CALL __attribute__((thiscall))
+#else
+#define QMT_MEMBER_CALL
+#endif
+using MakeCurlRequest = long(QMT_MEMBER_CALL*)(SRCppWrap::QmtSR*, std::string, std::string,
+                                               std::string&);
 constexpr char kMakeCurlRequest[] =
     "_ZN9SRCppWrap5QmtSR15MakeCURLRequestENSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES6_"
     "RS6_";

@@ -1,7 +1,9 @@
 # Makes the redistributable archive of a Windows build and checks it: the files a host
-# installation needs are in it, its .def file is the C interface's, and its DLL and qmtsr.exe
-# import only Windows' own DLLs (the C and C++ runtimes and every dependency are linked in).
-# Usage: cmake -DBUILD_DIR=... -DWORK=... -DOBJDUMP=...-objdump
+# installation needs are in it, its .def file is the C interface's, its DLL and qmtsr.exe
+# import only Windows' own DLLs (the C and C++ runtimes and every dependency are linked in), and
+# name no folder of the build machine (on a host a path of this machine may mean a folder that
+# any user can create).
+# Usage: cmake -DBUILD_DIR=... -DWORK=... -DOBJDUMP=...-objdump [-DSOURCE_DIR=... -DDEPS_DIR=...]
 #   [-DC_HOST=tests/c_boundary/c_host.c -DDLLTOOL=...-dlltool -DCC=...-gcc] -P check_archive.cmake
 cmake_minimum_required(VERSION 3.25)
 function(run)
@@ -77,3 +79,29 @@ foreach(binary bin/NRDEnrollmentCPPWrapper.dll bin/qmtsr.exe)
   endforeach()
   message(STATUS "${binary}: ${imports}")
 endforeach()
+
+# The build machine's folders: home, temporary files, the dependency cache, source and build.
+set(machine_paths "/tmp/")
+foreach(folder "$ENV{HOME}" "${DEPS_DIR}" "${SOURCE_DIR}" "${BUILD_DIR}")
+  if(folder MATCHES "^/.")
+    string(REGEX REPLACE "/$" "" folder "${folder}")
+    list(APPEND machine_paths "${folder}")
+  endif()
+endforeach()
+get_filename_component(deps_cache "${DEPS_DIR}" DIRECTORY)
+if(deps_cache MATCHES "^/.")
+  list(APPEND machine_paths "${deps_cache}")
+endif()
+foreach(binary bin/NRDEnrollmentCPPWrapper.dll bin/qmtsr.exe)
+  file(STRINGS "${top}/${binary}" narrow LENGTH_MINIMUM 4)
+  file(STRINGS "${top}/${binary}" wide LENGTH_MINIMUM 4 ENCODING UTF-16LE)
+  foreach(text IN LISTS narrow wide)
+    foreach(path IN LISTS machine_paths)
+      string(FIND "${text}" "${path}" at)
+      if(at GREATER_EQUAL 0)
+        message(FATAL_ERROR "${binary} in ${archive} names ${path} of the build machine: ${text}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+message(STATUS "no build-machine path in the binaries (checked: ${machine_paths})")

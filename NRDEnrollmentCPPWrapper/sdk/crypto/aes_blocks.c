@@ -8,6 +8,7 @@
 
 #include "sdk/crypto/encodings.h"
 #include "sdk/crypto/keyed.h"
+#include "sdk/crypto/libcrypto_setup.h"
 #include "sdk/string_helpers.h"
 
 #define SR_AES_BLOCK 16
@@ -35,7 +36,7 @@ static int srAesEcbRun(const char* key_hex, const unsigned char* in, int32_t len
                        unsigned char* out, int32_t padded, int encrypt) {
   unsigned char key[SR_AES_BLOCK];
   srAesKeyDecode(key_hex, key);
-  EVP_CIPHER_CTX* cipher = EVP_CIPHER_CTX_new();
+  EVP_CIPHER_CTX* cipher = srLibcryptoReady() ? EVP_CIPHER_CTX_new() : NULL;
   int32_t whole = length / SR_AES_BLOCK * SR_AES_BLOCK;
   int written = 0;
   int ok = cipher != NULL &&

@@ -5,11 +5,18 @@
 
 #include "sdk/crypto/encodings.h"
 #include "sdk/crypto/keyed.h"
+#include "sdk/crypto/libcrypto_setup.h"
 #include "sdk/crypto/sha256_stream.h"
 #include "sdk/crypto/thread_cache.h"
 #include "sdk/string_helpers.h"
 
 int srSha256Open(SRSha256* h) {
+  if (!srLibcryptoReady()) {
+    h->type = NULL;
+    h->md = NULL;
+    h->ok = 0;
+    return 0;
+  }
   h->type = EVP_MD_fetch(NULL, "SHA256", NULL);
   h->md = EVP_MD_CTX_new();
   h->ok = h->type != NULL && h->md != NULL;
@@ -54,7 +61,7 @@ int srSha256Bytes(const void* data, size_t n, unsigned char digest[SR_SHA256_SIZ
     if (!cache->open) srSha256Close(&cache->sha);
   }
   if (cache == NULL || !cache->open)
-    return EVP_Digest(data, n, digest, NULL, EVP_sha256(), NULL) == 1;
+    return srLibcryptoReady() && EVP_Digest(data, n, digest, NULL, EVP_sha256(), NULL) == 1;
   srSha256Begin(&cache->sha);
   srSha256Absorb(&cache->sha, data, n);
   return srSha256Finish(&cache->sha, digest);

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "sdk/crypto/encodings.h"
+#include "sdk/crypto/libcrypto_setup.h"
 
 /* The installed test source, or NULL for the operating system's generator. Set only by tests,
  * before the draws they check; not locked. */
@@ -27,6 +28,7 @@ int srRandomBytes(unsigned char* out, size_t n) {
   if (g_source != NULL) {
     ok = g_source(out, n, g_source_user);
   } else {
+    ok = srLibcryptoReady();
     for (size_t done = 0; ok && done < n;) {
       int chunk = n - done > INT_MAX ? INT_MAX : (int)(n - done);
       ok = RAND_bytes(out + done, chunk) == 1;

@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "sdk/crypto/encodings.h"
+#include "sdk/crypto/libcrypto_setup.h"
 #include "sdk/crypto/random.h"
 #include "sdk/crypto/sha256_stream.h"
 #include "sdk/crypto/thread_cache.h"
@@ -26,6 +27,7 @@ static BIGNUM* srBignumFromHex(const char* hex) {
 
 static int srRsaKeyOpen(SRRsaKey* key, const char* modulus_hex, const char* exponent_hex) {
   memset(key, 0, sizeof *key);
+  if (!srLibcryptoReady()) return 0;
   key->n = srBignumFromHex(modulus_hex);
   key->e = srBignumFromHex(exponent_hex);
   if (key->n == NULL || key->e == NULL) return 0;
