@@ -168,7 +168,7 @@ bool QmtSR::PinIsSendable(const std::string& pin) {
 }
 
 std::string QmtSR::GetToolvexpin() {
-  return detail::ReadFirstWord(detail::kPinFilePath).word;
+  return detail::ReadFirstWord(detail::kPinFilePath, true).word;
 }
 
 }  // namespace SRCppWrap

@@ -20,8 +20,10 @@ struct FirstWord {
   std::string word;
 };
 
-// The first white-space-delimited word of the file, read whole (up to kMaxWordLength).
-FirstWord ReadFirstWord(const std::string& windowsPath);
+// The first white-space-delimited word of the file, read whole (up to kMaxWordLength). With
+// `skipUtf8Bom`, a UTF-8 byte-order mark at the file's start is not part of it: editors and
+// .NET hosts write one before a PIN. Nothing else is decoded: UTF-16 still reads as bytes.
+FirstWord ReadFirstWord(const std::string& windowsPath, bool skipUtf8Bom = false);
 
 }  // namespace SRCppWrap::detail
 
