@@ -51,6 +51,11 @@ std::string SdkResultName(int result) {
 std::string EnrollmentResultName(int result) {
   if (result == 1000) return "enrolment confirmed";
   if (result == 0) return "the enrolment back end could not be reached";
+  if (result == 1001) {
+    return "enrolment confirmed, but the enrolment-status file could not be written: enrol again "
+           "with status -1 once it can be";
+  }
+  if (result == 1002) return "nothing activated: the seed file cannot be written in its folder";
   if (result == 200) {
     return "no OTP could be produced, or the back end did not confirm the enrolment";
   }

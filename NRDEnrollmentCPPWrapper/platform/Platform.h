@@ -31,6 +31,10 @@ bool AppendToFile(const std::string& windowsPath, const std::string& bytes);
 // never follows a link (a dangling one included). New files are readable by their owner only.
 bool CreateEmptyFileIfMissing(const std::string& windowsPath);
 bool RemoveFile(const std::string& windowsPath);
+// Whether a file's new content could be saved at the path now, changing nothing: the existing
+// file opens for writing, or its folder takes a new file (one is made and removed again).
+// False when the folder is missing, or when neither works.
+bool CanTakeFile(const std::string& windowsPath);
 // Replaces a file's content atomically: a sibling temporary file is written, flushed and
 // renamed over the old one, so a crash never leaves a truncated file. Temporary files that an
 // interrupted replace of the same file left behind (their process no longer runs) are removed

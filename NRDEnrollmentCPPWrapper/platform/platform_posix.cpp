@@ -194,6 +194,21 @@ bool CreateEmptyFileIfMissing(const std::string& windowsPath) {
   return true;
 }
 
+bool CanTakeFile(const std::string& windowsPath) {
+  const std::string path = NativePath(windowsPath);
+  int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  std::string tempPath;
+  fd = CreateSiblingTemp(path, tempPath);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(tempPath.c_str());
+  return true;
+}
+
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why) {
   const std::string path = NativePath(windowsPath);

@@ -219,6 +219,22 @@ bool RemoveFile(const std::string& windowsPath) {
   return std::remove(windowsPath.c_str()) == 0;
 }
 
+bool CanTakeFile(const std::string& windowsPath) {
+  HANDLE file = ::CreateFileA(windowsPath.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    std::string tempPath;
+    file = CreateSiblingTemp(windowsPath, tempPath);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(file);
+    ::DeleteFileA(tempPath.c_str());
+    return true;
+  }
+  ::CloseHandle(file);
+  return true;
+}
+
 // New files inherit the folder's permissions: nothing here sets a security descriptor.
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why) {

@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "sdk/SRSdk.h"
 #include "wrapper/ProcessState.h"
+#include "wrapper/enrollment_results.h"
 #include "wrapper/installation_lock.h"
 #include "wrapper/json_reply.h"
 #include "wrapper/no_context.h"
@@ -68,11 +69,14 @@ std::string EnrollmentStatusContent(const std::string& loginOtp, const std::stri
 int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMessage,
                              std::string userName, std::string password, bool& reached) {
   // NOLINTEND(performance-unnecessary-value-param)
-  // Every path but an activation failure ends here; a confirmed enrolment switches the object
-  // to the authentication log after this last enrolment line.
+  // Every path but an activation failure ends here; a confirmed enrolment (its status file
+  // written or not) switches the object to the authentication log after this last enrolment
+  // line.
   const auto ended = [this](int result) {
     LogBanner("Enrollment Process Ended");
-    if (result == kEnrollmentConfirmed) enrollmentStatus_ = 1;
+    if (result == kEnrollmentConfirmed || result == detail::kStatusFileNotSavedResult) {
+      enrollmentStatus_ = 1;
+    }
     return result;
   };
 
@@ -125,6 +129,18 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
 
   // Status -1: the workstation already holds a seed; only the confirmation is repeated.
   if (enrollmentStatus_ != -1) {
+    // The activation uses up the code: it is not started when its seed could not be kept or
+    // when no PIN was chosen. Nothing has gone to the service yet.
+    if (!platform::CanTakeFile(detail::kSeedFilePath)) {
+      LogLine("The seed file %s cannot be written: the activation is not started (result %d)",
+              detail::kSeedFilePath, detail::kSeedPlaceMissingResult);
+      return ended(detail::kSeedPlaceMissingResult);
+    }
+    if (pin.empty()) {
+      LogLine("The PIN file gave no PIN: the activation is not started (result %d)",
+              detail::kUnsendablePinResult);
+      return ended(detail::kUnsendablePinResult);
+    }
     SRContext* context = detail::Process().context;
     int started = detail::kNoContextResult;
     if (context != nullptr) {
@@ -195,7 +211,9 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   const platform::SaveOutcome status =
       platform::SaveFile(enrollFilePath_, EnrollmentStatusContent(loginOtp, uniquekey_));
   if (!status.saved) {
-    LogLine("The enrollment status file could not be saved: %s", status.error.c_str());
+    LogLine("The enrollment status file could not be saved: %s (result %d)", status.error.c_str(),
+            detail::kStatusFileNotSavedResult);
+    return ended(detail::kStatusFileNotSavedResult);
   }
   return ended(kEnrollmentConfirmed);
 }

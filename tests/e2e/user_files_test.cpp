@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "workflow_fixture.h"
@@ -28,7 +29,14 @@ TEST_F(WorkflowTest, APinFileIsReadPastAUtf8ByteOrderMarkOnly) {
   const PinFileCase cases[] = {
       {"UTF-8 mark", bom + kPin + "\r\n", 0},
       {"UTF-8 mark, blank line first", bom + "\r\n  " + kPin, 0},
-      {"UTF-16 LE", std::string("\xFF\xFE" "2\0" "4\0" "6\0" "8\0", 10), 15},
+      {"UTF-16 LE",
+       std::string("\xFF\xFE"
+                   "2\0"
+                   "4\0"
+                   "6\0"
+                   "8\0",
+                   10),
+       15},
       {"two marks", bom + bom + kPin, 15},
       {"a mark's first two bytes", "\xEF\xBB" + std::string(kPin), 15},
   };
@@ -45,6 +53,87 @@ TEST_F(WorkflowTest, APinFileIsReadPastAUtf8ByteOrderMarkOnly) {
     }
   }
 }
+
+struct EnrolmentCase {
+  const char* name;
+  void (*arrange)(const DriveRoot& drive, SRCppWrap::QmtSR& qmt);
+  int result;
+  const char* logged;  // the line that says why
+  bool activated;      // whether the service saw the activation
+};
+void PrintTo(const EnrolmentCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class EnrolmentFilesTest : public WorkflowTest,
+                           public testing::WithParamInterface<EnrolmentCase> {};
+
+// An activation uses up the code: it is not started when the seed could not be kept or no PIN
+// was chosen, and nothing goes to the service. 1000 comes only with the status file written.
+TEST_P(EnrolmentFilesTest, StopsOrSaysSoWhenTheWorkstationsFilesStandInTheWay) {
+  const EnrolmentCase& c = GetParam();
+  drive_.WritePin(kPin);
+  SRCppWrap::QmtSR qmt;
+  Configure(qmt, 0);
+  c.arrange(drive_, qmt);
+  bool reached = false;
+  const int result = [&] {
+    const QuietStdout quiet;
+    return qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
+  }();
+  EXPECT_EQ(result, c.result) << server_.RequestLog();
+  const std::string log = EnrollmentLog();
+  EXPECT_EQ(CountLogged(log, c.logged), 1) << log;
+  EXPECT_EQ(server_.RequestLog().find("/srws/") != std::string::npos, c.activated);
+  // Enrolled only when the back end confirmed it.
+  EXPECT_EQ(qmt.GetEnrollmentStatus(), c.activated ? 1 : 0);
+  EXPECT_EQ(fs::exists(drive_.statusFile()), false);
+}
+
+// 1001: confirmed and enrolled, only the record is missing; the object is enrolled and its
+// next login OTP is accepted.
+TEST_F(WorkflowTest, AConfirmationWhoseStatusFileWasNotWrittenStillEnrolsTheWorkstation) {
+  drive_.WritePin(kPin);
+  SRCppWrap::QmtSR qmt;
+  Configure(qmt, 0);
+  qmt.SetEnrollFilePath("C:\\APP\\qmt\\NOWHERE\\Enrollment_Status.txt");
+  bool reached = false;
+  const QuietStdout quiet;
+  ASSERT_EQ(qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached),
+            1001)
+      << server_.RequestLog();
+  EXPECT_EQ(qmt.GetEnrollmentStatus(), 1);
+  std::string otp;
+  EXPECT_EQ(qmt.GetOTPforAuthentication(otp), 0);
+  EXPECT_EQ(server_.Login(LastLogged(EnrollmentLog(), "Login OTP: "), otp), "OK");
+  EXPECT_EQ(CountLogged(AuthenticationLog(), "OTP value: "), 1);
+}
+
+constexpr char kNoPin[] = "The PIN file gave no PIN: the activation is not started (result 15)";
+
+INSTANTIATE_TEST_SUITE_P(
+    UserFiles, EnrolmentFilesTest,
+    testing::Values(
+        EnrolmentCase{
+            "GEN_missing",
+            [](const DriveRoot& drive, SRCppWrap::QmtSR&) { fs::remove_all(drive.gen()); }, 1002,
+            "The seed file C:\\APP\\qmt\\GEN\\seed.data cannot be written: the "
+            "activation is not started (result 1002)",
+            false},
+        EnrolmentCase{
+            "no_PIN_file",
+            [](const DriveRoot& drive, SRCppWrap::QmtSR&) { fs::remove(drive.pinFile()); }, 15,
+            kNoPin, false},
+        EnrolmentCase{
+            "blank_PIN_file",
+            [](const DriveRoot& drive, SRCppWrap::QmtSR&) { drive.WritePin("\xEF\xBB\xBF \r\n"); },
+            15, kNoPin, false},
+        EnrolmentCase{"status_folder_missing",
+                      [](const DriveRoot&, SRCppWrap::QmtSR& qmt) {
+                        qmt.SetEnrollFilePath("C:\\APP\\qmt\\NOWHERE\\Enrollment_Status.txt");
+                      },
+                      1001, "The enrollment status file could not be saved: ", true}),
+    [](const testing::TestParamInfo<EnrolmentCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qmt_e2e
