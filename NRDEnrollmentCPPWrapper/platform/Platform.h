@@ -31,6 +31,11 @@ bool AppendToFile(const std::string& windowsPath, const std::string& bytes);
 // never follows a link (a dangling one included). New files are readable by their owner only.
 bool CreateEmptyFileIfMissing(const std::string& windowsPath);
 bool RemoveFile(const std::string& windowsPath);
+// Removes the file so that nothing is left at the path: true when it is gone or was never
+// there, else false with `why`. A read-only file is removed all the same (on Windows its
+// attribute is cleared first, and set again when the file still cannot be removed); on Windows
+// a file another program holds without delete sharing is retried for a moment.
+bool RemoveFileIfPresent(const std::string& windowsPath, std::string& why);
 // Whether a file's new content could be saved at the path now, changing nothing: the existing
 // file opens for writing, or its folder takes a new file (one is made and removed again).
 // False when the folder is missing, or when neither works.

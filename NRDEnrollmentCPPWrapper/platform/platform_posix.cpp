@@ -175,6 +175,12 @@ bool RemoveFile(const std::string& windowsPath) {
   return std::remove(NativePath(windowsPath).c_str()) == 0;
 }
 
+bool RemoveFileIfPresent(const std::string& windowsPath, std::string& why) {
+  if (::unlink(NativePath(windowsPath).c_str()) == 0 || errno == ENOENT) return true;
+  why = Failure("cannot delete the file");
+  return false;
+}
+
 bool AppendToFile(const std::string& windowsPath, const std::string& bytes) {
   // O_APPEND makes the single write one append, whole even beside other processes' entries.
   const int fd = ::open(NativePath(windowsPath).c_str(),

@@ -73,6 +73,23 @@ std::string Failure(const char* what) {
   return result + message;
 }
 
+// Backup programs, virus scanners and Explorer open a file that was just written for a moment,
+// often without write or delete sharing. A step that meets one is tried again after 50, 100,
+// 200, 400 and 800 ms (1.55 s in all) before its failure counts; its last error stays set.
+template <typename Step>
+bool WhileShared(Step step) {
+  DWORD pause = 50;
+  for (;;) {
+    if (step()) return true;
+    const DWORD code = ::GetLastError();
+    if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || pause > 800) {
+      return false;
+    }
+    ::Sleep(pause);
+    pause *= 2;
+  }
+}
+
 std::string::size_type FolderEnd(const std::string& path) {
   const std::string::size_type separator = path.find_last_of("\\/");
   return separator == std::string::npos ? 0 : separator + 1;
@@ -217,6 +234,22 @@ bool CreateEmptyFileIfMissing(const std::string& windowsPath) {
 
 bool RemoveFile(const std::string& windowsPath) {
   return std::remove(windowsPath.c_str()) == 0;
+}
+
+bool RemoveFileIfPresent(const std::string& windowsPath, std::string& why) {
+  const DWORD attributes = ::GetFileAttributesA(windowsPath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
+  }
+  const bool readOnly =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (readOnly) ::SetFileAttributesA(windowsPath.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  const bool removed = WhileShared([&] { return ::DeleteFileA(windowsPath.c_str()) != 0; });
+  if (removed || ::GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+  why = Failure("cannot delete the file");
+  if (readOnly) ::SetFileAttributesA(windowsPath.c_str(), attributes);
+  return false;
 }
 
 bool CanTakeFile(const std::string& windowsPath) {

@@ -3,6 +3,7 @@
 // confirmation with that OTP.
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "QmtSR.h"
 #include "platform/Platform.h"
@@ -127,6 +128,9 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
     return ended(static_cast<int>(kHttpOk));
   };
 
+  // Whether the fixed seed file holds the seed this enrolment activated: a failed confirmation
+  // removes it, and only it.
+  bool wroteActivatedSeed = false;
   // Status -1: the workstation already holds a seed; only the confirmation is repeated.
   if (enrollmentStatus_ != -1) {
     // The activation uses up the code: it is not started when its seed could not be kept or
@@ -173,6 +177,7 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
     }
     LogLine("SRActivationFinalize() succeeded.");
     if (!PersistChangedSeed()) return seedNotSaved();
+    wroteActivatedSeed = true;
   }
 
   std::string otp;
@@ -198,11 +203,23 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   if (checkStatus != kHttpOk) {
     LogLine("Request to Sentrel Check Enrollment url failed with error code: %d",
             static_cast<int>(checkStatus));
-    platform::RemoveFile(GetToolvexPinPath());
-    platform::RemoveFile(sentrelSeedFilePath_);
+    std::vector<std::string> toDelete = {GetToolvexPinPath(), sentrelSeedFilePath_};
+    // The configured path may name another file than the seed this enrolment activated; left
+    // behind, that seed would refuse every later activation of the workstation.
+    if (wroteActivatedSeed && sentrelSeedFilePath_ != detail::kSeedFilePath) {
+      toDelete.emplace_back(detail::kSeedFilePath);
+    }
+    std::vector<std::string> notDeleted;
+    for (const std::string& path : toDelete) {
+      std::string why;
+      if (!platform::RemoveFileIfPresent(path, why)) notDeleted.push_back(path + ": " + why);
+    }
     LogLine(
         "Request to Sentrel Check Enrollment url failed. so, deleting Toolvexpin file and seed "
         "file. But Enrollment_Status file remains unchanged");
+    for (const std::string& failure : notDeleted) {
+      LogLine("This file could not be deleted: %s", failure.c_str());
+    }
     return ended(static_cast<int>(checkStatus));
   }
   if (detail::JsonStringMember(reply, "status") != "OK") return ended(static_cast<int>(kHttpOk));

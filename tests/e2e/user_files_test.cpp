@@ -4,9 +4,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "support/immutable_flag.h"
+#endif
 #include "workflow_fixture.h"
 
 namespace qmt_e2e {
@@ -134,6 +140,90 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       1001, "The enrollment status file could not be saved: ", true}),
     [](const testing::TestParamInfo<EnrolmentCase>& info) { return std::string(info.param.name); });
+
+// A file this test keeps from being deleted: held open without delete sharing on Windows (a
+// scanner's way), immutable on POSIX.
+class Undeletable {
+ public:
+  explicit Undeletable(const fs::path& path)
+#ifdef _WIN32
+      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {
+  }
+  ~Undeletable() {
+    if (held()) ::CloseHandle(handle_);
+  }
+  bool held() const {
+    return handle_ != INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+#else
+      : flag_(path) {
+  }
+  bool held() const {
+    return flag_.set();
+  }
+
+ private:
+  qmt_test::ImmutableFlag flag_;
+#endif
+};
+
+constexpr char kCheck404[] =
+    R"({"kind":"http_status","value":404,"target":"backend","path":"checkenrollment"})";
+constexpr char kNotDeleted[] = "This file could not be deleted: ";
+
+// A failed confirmation leaves no activated seed behind, wherever the host configured its seed
+// path and whatever attribute the seed has, and says which file it could not delete.
+TEST_F(WorkflowTest, AFailedConfirmationRemovesTheActivatedSeedOrSaysWhatItCouldNotDelete) {
+  enum Layout { kSeedPathElsewhere, kReadOnlySeed, kPinUndeletable };
+  for (const Layout layout : {kSeedPathElsewhere, kReadOnlySeed, kPinUndeletable}) {
+    SCOPED_TRACE(layout);
+    drive_.WritePin(kPin);
+    fs::remove(drive_.enrollmentLog());
+    SRCppWrap::QmtSR qmt;
+    seedPath_ = layout == kSeedPathElsewhere ? "C:\\APP\\qmt\\DATA\\configured.seed"
+                                             : "C:\\APP\\qmt\\GEN\\seed.data";
+    if (layout == kSeedPathElsewhere) {
+      fs::create_directories(drive_.gen() / "../DATA");
+      WriteFile(drive_.gen() / "../DATA/configured.seed", "configured");
+    }
+    if (layout == kReadOnlySeed) {  // read as an empty seed; the new one keeps the attribute
+      WriteFile(drive_.seedFile(), "");
+      fs::permissions(drive_.seedFile(), fs::perms::owner_read);
+    }
+    std::optional<Undeletable> pin;
+    if (layout == kPinUndeletable) {
+      pin.emplace(drive_.pinFile());
+      if (!pin->held()) GTEST_SKIP() << "cannot keep the PIN file from being deleted here";
+    }
+    Configure(qmt, 0);
+    server_.ArmFault(kCheck404);
+    bool reached = false;
+    int result = 0;
+    {
+      const QuietStdout quiet;
+      result =
+          qmt.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
+    }
+    EXPECT_EQ(result, 404) << server_.RequestLog();
+    const std::string log = EnrollmentLog();
+    EXPECT_FALSE(fs::exists(drive_.seedFile())) << log;
+    EXPECT_FALSE(fs::exists(drive_.gen() / "../DATA/configured.seed"));
+    EXPECT_EQ(fs::exists(drive_.pinFile()), layout == kPinUndeletable);
+    EXPECT_EQ(CountLogged(log, kNotDeleted), layout == kPinUndeletable ? 1 : 0) << log;
+    if (layout == kPinUndeletable) {
+      EXPECT_THAT(LastLogged(log, kNotDeleted), HasSubstr("..\\GEN\\ToolvexPin.txt: "));
+    }
+    // The documented line stays.
+    EXPECT_EQ(CountLogged(log, "Request to Sentrel Check Enrollment url failed. so, deleting"), 1);
+    pin.reset();
+    std::error_code ignored;
+    fs::remove(drive_.pinFile(), ignored);
+  }
+}
 
 }  // namespace
 }  // namespace qmt_e2e
