@@ -1,6 +1,9 @@
 // The wrapper log: the entry layout and the formatter's buffer (the file the enrolment status
 // picks shows in every golden transcript).
+#include <clocale>
 #include <ctime>
+#include <regex>
+#include <string>
 
 #include "QmtSR.h"
 #include "wrapper/log_sandbox.h"
@@ -51,8 +54,46 @@ TEST(WrapperLog, FormattedLinesAreCutToTheBuffer) {
     sr.SRWrapperEnrollmentAuthLogEntry(value);
     EXPECT_EQ(sr.GetUniquekey(), value);
     EXPECT_EQ(ReadMessages(sandbox.EnrollmentLog()),
-              (Messages{(prefix + value).substr(0, 32767), value})) << length;
+              (Messages{(prefix + value).substr(0, 32767), value}))
+        << length;
   }
+}
+
+// Another component of the host process may call setlocale(LC_ALL, ""): the entries still
+// carry the time as HH:MM:SS, which is what readers of the log parse.
+TEST(WrapperLog, TheTimeStampDoesNotFollowTheProcessLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  // Locales whose own time format is not HH:MM:SS (a 12-hour clock); the first one this system
+  // has is used.
+  std::string chosen;
+  std::tm afternoon{};
+  afternoon.tm_hour = 13;
+  afternoon.tm_min = 4;
+  afternoon.tm_sec = 5;
+  for (const char* name : {"English_United States.1252", "en_US.UTF-8", "en_US.utf8"}) {
+    if (std::setlocale(LC_ALL, name) == nullptr) continue;
+    char text[64] = "";
+    std::strftime(text, sizeof text, "%X", &afternoon);
+    if (std::string(text) != "13:04:05") {
+      chosen = name;
+      break;
+    }
+  }
+  if (chosen.empty()) {
+    std::setlocale(LC_ALL, previous.c_str());
+    GTEST_SKIP() << "no locale with another time format here";
+  }
+  std::string content;
+  {
+    LogSandbox sandbox;
+    QmtSR sr;
+    sr.SRWrapperEnrollmentAuthLogEntry("stamped");
+    content = ReadFile(sandbox.EnrollmentLog());
+  }
+  std::setlocale(LC_ALL, previous.c_str());
+  EXPECT_TRUE(std::regex_match(
+      content, std::regex(R"(\n\[\d{4}-\d\d-\d\d\.\d\d:\d\d:\d\d\] - \[pid - \d+\] stamped)")))
+      << chosen << ": " << content;
 }
 
 }  // namespace
