@@ -171,6 +171,11 @@ std::FILE* OpenShared(const std::string& windowsPath, const char* mode) {
   return std::fopen(NativePath(windowsPath).c_str(), mode);
 }
 
+bool Exists(const std::string& windowsPath) {
+  struct stat status {};
+  return ::lstat(NativePath(windowsPath).c_str(), &status) == 0;
+}
+
 bool RemoveFile(const std::string& windowsPath) {
   return std::remove(NativePath(windowsPath).c_str()) == 0;
 }

@@ -50,10 +50,6 @@ std::size_t FormatLocalTime(char* buffer, std::size_t size, const char* format) 
   return length;
 }
 
-std::FILE* OpenShared(const std::string& windowsPath, const char* mode) {
-  return ::_fsopen(windowsPath.c_str(), mode, _SH_DENYNO);
-}
-
 namespace {
 
 constexpr char kTempMarker[] = ".tmp-";
@@ -89,6 +85,20 @@ bool WhileShared(Step step) {
     pause *= 2;
   }
 }
+
+}  // namespace
+
+std::FILE* OpenShared(const std::string& windowsPath, const char* mode) {
+  std::FILE* file = nullptr;
+  WhileShared([&] { return (file = ::_fsopen(windowsPath.c_str(), mode, _SH_DENYNO)) != nullptr; });
+  return file;
+}
+
+bool Exists(const std::string& windowsPath) {
+  return ::GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
 
 std::string::size_type FolderEnd(const std::string& path) {
   const std::string::size_type separator = path.find_last_of("\\/");
@@ -303,7 +313,11 @@ InPlaceFile::InPlaceFile(const std::string& windowsPath)
     : handle_(reinterpret_cast<std::intptr_t>(
           ::CreateFileA(windowsPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+  const DWORD code = ::GetLastError();
+  heldElsewhere_ = !IsOpen() && (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION);
+  ::SetLastError(code);
+}
 
 InPlaceFile::~InPlaceFile() {
   if (IsOpen()) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));

@@ -209,6 +209,7 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
     if (wroteActivatedSeed && sentrelSeedFilePath_ != detail::kSeedFilePath) {
       toDelete.emplace_back(detail::kSeedFilePath);
     }
+    if (wroteActivatedSeed) toDelete.emplace_back(detail::kPendingSeedFilePath);
     std::vector<std::string> notDeleted;
     for (const std::string& path : toDelete) {
       std::string why;

@@ -55,4 +55,9 @@ FirstWord ReadFirstWord(const std::string& windowsPath, bool skipUtf8Bom) {
   return result;
 }
 
+FirstWord ReadSeed() {
+  FirstWord pending = ReadFirstWord(kPendingSeedFilePath);
+  return pending.word.empty() ? ReadFirstWord(kSeedFilePath) : pending;
+}
+
 }  // namespace SRCppWrap::detail

@@ -10,6 +10,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <chrono>
+#include <thread>
 #else
 #include "support/immutable_flag.h"
 #endif
@@ -224,6 +227,102 @@ TEST_F(WorkflowTest, AFailedConfirmationRemovesTheActivatedSeedOrSaysWhatItCould
     fs::remove(drive_.pinFile(), ignored);
   }
 }
+
+#ifdef _WIN32
+// A handle on a file as a backup program or a virus scanner takes it, for a while.
+class Holder {
+ public:
+  Holder(const fs::path& path, DWORD share)
+      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~Holder() { Release(); }
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void Release() {
+    if (held()) ::CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+  // Lets go of the file after `ms` on a thread of its own.
+  std::thread ReleaseAfter(int ms) {
+    return std::thread([this, ms] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      Release();
+    });
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+struct HolderCase {
+  const char* name;
+  DWORD share;
+  int releaseAfterMs;  // -1: held for the whole login
+  int result;          // of the login while held
+  const char* logged;  // a line the login while held logs, or ""
+};
+
+constexpr char kPending[] = "The seed file is held by another program: the new seed value is kept";
+
+// With the service changing k1 at every OTP, a login whose new seed was lost makes every later
+// one fail: whatever the holder shares, the new seed is the one the next login uses.
+TEST_F(WorkflowTest, ANewSeedSurvivesAReaderThatDoesNotShareTheSeedFile) {
+  const std::string login = EnrolOrFail();
+  server_.ChangeSettings(R"({"dk1":"always"})");
+  const HolderCase cases[] = {
+      {"read sharing only, for the whole login", FILE_SHARE_READ, -1, 0, kPending},
+      {"read sharing only, for a moment", FILE_SHARE_READ, 300, 0, ""},
+      {"read and write sharing", FILE_SHARE_READ | FILE_SHARE_WRITE, -1, 0, ""},
+      {"no sharing", 0, -1, 14, "The seed file exists but cannot be opened"},
+  };
+  for (const HolderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(drive_.authenticationLog());
+    {
+      Holder holder(drive_.seedFile(), c.share);
+      ASSERT_TRUE(holder.held());
+      std::thread releasing;
+      if (c.releaseAfterMs >= 0) releasing = holder.ReleaseAfter(c.releaseAfterMs);
+      SRCppWrap::QmtSR qmt;
+      Configure(qmt, 1);
+      std::string otp;
+      {
+        const QuietStdout quiet;
+        EXPECT_EQ(qmt.GetOTPforAuthentication(otp), c.result) << server_.RequestLog();
+      }
+      if (releasing.joinable()) releasing.join();
+      if (c.result == 0) {
+        EXPECT_EQ(server_.Login(login, otp), "OK");
+      }
+      const std::string log = AuthenticationLog();
+      EXPECT_EQ(CountLogged(log, kPending), c.logged == kPending ? 1 : 0) << log;
+      if (*c.logged != '\0') {
+        EXPECT_EQ(CountLogged(log, c.logged), 1) << log;
+      }
+      // What the log calls the new seed is what the next login reads.
+      if (c.result == 0) {
+        EXPECT_EQ(LastLogged(log, "New seed value from sentrel: "),
+                  ReadFile(fs::exists(drive_.gen() / "seed.data.pending")
+                               ? drive_.gen() / "seed.data.pending"
+                               : drive_.seedFile()));
+      }
+    }
+    // The next login, nobody holding the file: the service accepts its OTP, and the seed file
+    // has caught up.
+    fs::remove(drive_.authenticationLog());
+    SRCppWrap::QmtSR qmt;
+    Configure(qmt, 1);
+    std::string otp;
+    {
+      const QuietStdout quiet;
+      ASSERT_EQ(qmt.GetOTPforAuthentication(otp), 0) << server_.RequestLog();
+    }
+    EXPECT_EQ(server_.Login(login, otp), "OK");
+    EXPECT_FALSE(fs::exists(drive_.gen() / "seed.data.pending"));
+    EXPECT_EQ(LastLogged(AuthenticationLog(), "New seed value from sentrel: "),
+              ReadFile(drive_.seedFile()));
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace qmt_e2e
