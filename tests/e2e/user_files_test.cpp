@@ -228,6 +228,45 @@ TEST_F(WorkflowTest, AFailedConfirmationRemovesTheActivatedSeedOrSaysWhatItCould
   }
 }
 
+// A seed left pending by an earlier login is the one used, and the seed file catches up: with
+// the next new seed, or with the pending one when the seed did not change.
+TEST_F(WorkflowTest, APendingSeedIsUsedFirstAndTheSeedFileCatchesUp) {
+  const std::string login = EnrolOrFail();
+  server_.ChangeSettings(R"({"dk1":"always"})");
+  const fs::path pending = drive_.gen() / "seed.data.pending";
+  constexpr char kNoOtp[] =
+      R"({"kind":"empty","target":"srws","action":"ActionSetup","mode":"otp"})";
+  for (const bool seedChanges : {true, false}) {
+    SCOPED_TRACE(seedChanges ? "new seed" : "seed unchanged");
+    const std::string current = ReadFile(drive_.seedFile());
+    WriteFile(pending, current);
+    WriteFile(drive_.seedFile(), "0.2.7&&an-older-seed");
+    fs::remove(drive_.authenticationLog());
+    if (!seedChanges) server_.ArmFault(kNoOtp);
+    SRCppWrap::QmtSR qmt;
+    Configure(qmt, 1);
+    std::string otp;
+    {
+      const QuietStdout quiet;
+      EXPECT_EQ(qmt.GetOTPforAuthentication(otp), seedChanges ? 0 : 1) << server_.RequestLog();
+    }
+    const std::string log = AuthenticationLog();
+    if (seedChanges) {
+      EXPECT_EQ(server_.Login(login, otp), "OK");
+      EXPECT_EQ(LastLogged(log, "New seed value from sentrel: "), ReadFile(drive_.seedFile()));
+    } else {
+      EXPECT_EQ(ReadFile(drive_.seedFile()), current);
+    }
+    EXPECT_EQ(LastLogged(log, "current seed value in GEN folder: "), seedChanges ? current : "");
+    EXPECT_FALSE(fs::exists(pending));
+    EXPECT_EQ(CountLogged(log,
+                          "The seed file caught up with the seed value kept in "
+                          "C:\\APP\\qmt\\GEN\\seed.data.pending"),
+              1)
+        << log;
+  }
+}
+
 #ifdef _WIN32
 // A handle on a file as a backup program or a virus scanner takes it, for a while.
 class Holder {
