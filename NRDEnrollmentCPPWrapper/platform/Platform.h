@@ -46,9 +46,9 @@ bool CanTakeFile(const std::string& windowsPath);
 // Replaces a file's content atomically: a sibling temporary file is written, flushed and
 // renamed over the old one, so a crash never leaves a truncated file. Temporary files that an
 // interrupted replace of the same file left behind (their process no longer runs) are removed
-// after a successful replace. A new file is readable by its owner only on POSIX (on Windows it
-// inherits the folder's permissions); an existing one keeps its mode. On failure `why` (when
-// given) says why.
+// after a successful replace. A new file is readable by its owner only (on Windows: the user,
+// SYSTEM and Administrators); an existing one keeps its mode (on Windows a DACL someone set on
+// it; one inherited from the folder is replaced). On failure `why` (when given) says why.
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why = nullptr);
 

@@ -16,6 +16,7 @@
 
 #include "platform/Platform.h"
 #include "platform/in_place_file.h"
+#include "platform/owner_only_security.h"
 
 namespace SRCppWrap::platform {
 
@@ -163,11 +164,12 @@ bool WriteAll(HANDLE file, const std::string& content) {
 // leftover of an ended process whose id this one now has may hold the first names.
 HANDLE CreateSiblingTemp(const std::string& path, std::string& tempPath) {
   static unsigned counter = 0;
+  OwnerOnlySecurity security;  // a full copy of the secret: the user's, as the file it becomes
   for (int attempt = 0; attempt < 100; ++attempt) {
     tempPath = path + kTempMarker + std::to_string(::GetCurrentProcessId()) + "-" +
                std::to_string(++counter);
-    HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                security.Attributes(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD code = ::GetLastError();
     if (file != INVALID_HANDLE_VALUE ||
         (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) {
@@ -208,6 +210,7 @@ bool PutInPlace(const std::string& tempPath, const std::string& path) {
     // Full paths: Wine's ReplaceFileA refuses a bare file name ("Directory name invalid").
     replaced = ::ReplaceFileA(FullPath(path).c_str(), FullPath(tempPath).c_str(), nullptr,
                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    if (replaced) ProtectUnlessChosen(path.c_str());
   }
   const DWORD code = ::GetLastError();
   // The old file is gone and the new one kept its temporary name: finish the move.
@@ -235,8 +238,8 @@ bool AppendToFile(const std::string& windowsPath, const std::string& bytes) {
 
 bool CreateEmptyFileIfMissing(const std::string& windowsPath) {
   HANDLE file =
-      ::CreateFileA(windowsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ::CreateFileA(windowsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    OwnerOnlySecurity().Attributes(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   ::CloseHandle(file);
   return true;
@@ -278,7 +281,7 @@ bool CanTakeFile(const std::string& windowsPath) {
   return true;
 }
 
-// New files inherit the folder's permissions: nothing here sets a security descriptor.
+// New files (the temporary one included) are the user's, SYSTEM's and Administrators' only.
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why) {
   std::string tempPath;
@@ -310,10 +313,10 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
 }
 
 InPlaceFile::InPlaceFile(const std::string& windowsPath)
-    : handle_(reinterpret_cast<std::intptr_t>(
-          ::CreateFileA(windowsPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+    : handle_(reinterpret_cast<std::intptr_t>(::CreateFileA(
+          windowsPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OwnerOnlySecurity().Attributes(),
+          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {
   const DWORD code = ::GetLastError();
   heldElsewhere_ = !IsOpen() && (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION);
   ::SetLastError(code);

@@ -2,16 +2,29 @@
 // shared access, and a seed replace that must not be lost while another handle reads the file.
 #include <windows.h>
 
+#include <sddl.h>
+
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/installation_lock_system.h"
+#include "platform/owner_only_security.h"
 #include "wrapper/log_sandbox.h"
 
 namespace {
 
 using namespace qmt_test;
 namespace platform = SRCppWrap::platform;
+
+std::string SidText(void* sid) {
+  char* text = nullptr;
+  if (!::ConvertSidToStringSidA(static_cast<PSID>(sid), &text)) return "";
+  std::string result = text;
+  ::LocalFree(text);
+  return result;
+}
 
 TEST(WindowsPlatform, PathsAreUsedAsTheHostGivesThem) {
   for (const char* path : {R"(C:\APP\qmt\GEN\seed.data)", R"(..\log\SREnrollmentlog.log)", "x"}) {
@@ -76,6 +89,48 @@ TEST(WindowsPlatform, AnAbandonedInstallationLockIsTakenOver) {
   EXPECT_NE(next, platform::kNoSystemLock);
   platform::SystemLockRelease(next);
   ::CloseHandle(reinterpret_cast<HANDLE>(held));
+}
+
+// The SID of the user this process runs as, as text.
+std::string ThisUser() {
+  HANDLE token = nullptr;
+  EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  std::vector<char> buffer(256);
+  DWORD size = 0;
+  EXPECT_TRUE(::GetTokenInformation(token, TokenUser, buffer.data(),
+                                    static_cast<DWORD>(buffer.size()), &size));
+  ::CloseHandle(token);
+  return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+// Wine keeps only Unix mode bits for files, so what a file reads back says nothing: the
+// descriptor the files are created with is checked itself. Exactly the user, SYSTEM and
+// Administrators, each with all access, nothing inherited from the folder.
+TEST(WindowsPlatform, SecretFilesAreCreatedForTheUserSystemAndAdministratorsOnly) {
+  SRCppWrap::platform::OwnerOnlySecurity security;
+  ASSERT_NE(security.Attributes(), nullptr);
+  EXPECT_EQ(security.Attributes()->lpSecurityDescriptor, security.Descriptor());
+  EXPECT_FALSE(security.Attributes()->bInheritHandle);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(security.Descriptor(), &control, &revision));
+  EXPECT_NE(control & SE_DACL_PROTECTED, 0);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(security.Descriptor(), &present, &dacl, &defaulted));
+  ASSERT_TRUE(present);
+  ASSERT_NE(dacl, nullptr);  // a null DACL would let everyone in
+  std::vector<std::string> granted;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    ASSERT_TRUE(::GetAce(dacl, i, &ace));
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(allowed->Header.AceFlags & INHERITED_ACE, 0);
+    EXPECT_EQ(allowed->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+    granted.push_back(SidText(&allowed->SidStart));
+  }
+  EXPECT_EQ(granted, (std::vector<std::string>{ThisUser(), "S-1-5-18", "S-1-5-32-544"}));
 }
 
 }  // namespace
