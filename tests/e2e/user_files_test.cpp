@@ -71,10 +71,10 @@ TEST_F(UserFilesTest, AnEnrolmentStopsOrSaysSoWhenItsFilesStandInTheWay) {
 TEST_F(UserFilesTest, AFailedConfirmationLeavesNoActivatedSeedBehind) {
   for (const bool pinUndeletable : {false, true}) {
     drive_.WritePin(kPin);
+    const qmt_test::ImmutableFlag pin(pinUndeletable ? drive_.pinFile() : drive_.gen() / "-");
+    if (pinUndeletable) QMT_REQUIRE_IMMUTABLE(pin);  // before a read-only seed a skip leaves
     WriteFile(drive_.seedFile(), "");  // read as an empty seed; the new one stays read-only
     fs::permissions(drive_.seedFile(), fs::perms::owner_read);
-    const qmt_test::ImmutableFlag pin(pinUndeletable ? drive_.pinFile() : drive_.gen() / "-");
-    if (pinUndeletable) QMT_REQUIRE_IMMUTABLE(pin);
     SRCppWrap::QmtSR qmt;
     Configure(qmt, 0);
     server_.ArmFault(R"({"kind":"http_status","value":404,"target":"backend","path":"check)"
