@@ -3,6 +3,7 @@
 // confirmation with that OTP.
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "QmtSR.h"
@@ -210,16 +211,16 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
       toDelete.emplace_back(detail::kSeedFilePath);
     }
     if (wroteActivatedSeed) toDelete.emplace_back(detail::kPendingSeedFilePath);
-    std::vector<std::string> notDeleted;
+    std::vector<std::pair<std::string, std::string>> notDeleted;  // path, why
     for (const std::string& path : toDelete) {
       std::string why;
-      if (!platform::RemoveFileIfPresent(path, why)) notDeleted.push_back(path + ": " + why);
+      if (!platform::RemoveFileIfPresent(path, why)) notDeleted.emplace_back(path, why);
     }
     LogLine(
         "Request to Sentrel Check Enrollment url failed. so, deleting Toolvexpin file and seed "
         "file. But Enrollment_Status file remains unchanged");
-    for (const std::string& failure : notDeleted) {
-      LogLine("This file could not be deleted: %s", failure.c_str());
+    for (const auto& [path, why] : notDeleted) {
+      LogLine("This file could not be deleted: %s: %s", path.c_str(), why.c_str());
     }
     return ended(static_cast<int>(checkStatus));
   }
