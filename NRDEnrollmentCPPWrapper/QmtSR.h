@@ -260,12 +260,14 @@ class QMTSR_API QmtSR {
   /// | Result | reached | Meaning for the host |
   /// |---|---|---|
   /// | 1000 | true | confirmed: status file written, the enrolment status is now 1 |
+  /// | 1001 | true | confirmed, but the status file could not be written |
+  /// | 1002 | true | the seed file cannot be written: nothing activated or sent |
   /// | 16 | as set | another workflow of this installation kept running: nothing sent |
   /// | 0 | as set | the back end could not be reached (stderr says why): nothing else done |
   /// | 0 | true | the confirmation could not be sent: PIN and seed files deleted |
   /// | HTTP status | as set | the back end refused the first request (401: wrong credentials) |
   /// | HTTP status | true | the back end refused the confirmation: PIN and seed files deleted |
-  /// | 15 | true | the PIN file holds a zero byte: nothing sent to the service |
+  /// | 15 | true | the PIN file gave no PIN or holds a zero byte: nothing sent to the service |
   /// | 1-17, 999 | true | the activation failed with this SDK result (QmtSRResults.h) |
   /// | 200 | true | not confirmed (below) |
   ///

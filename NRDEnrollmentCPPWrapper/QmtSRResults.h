@@ -41,6 +41,14 @@ inline constexpr QmtSRResult kQmtSRResults[] = {
      "The enrolment service could not be reached. Check the network and proxy, then try again."},
     {1000, 1000, kQmtSREnrollment, "QMT_ENROLLED", "enrolment confirmed",
      "This workstation is enrolled."},
+    {1001, 1001, kQmtSREnrollment, "QMT_ENROLLED_NO_STATUS_FILE",
+     "enrolment confirmed and logins work, but the enrolment-status file could not be written",
+     "This workstation is enrolled, but its enrolment record could not be saved. Contact "
+     "support."},
+    {1002, 1002, kQmtSREnrollment, "QMT_NO_PLACE_FOR_SEED",
+     "the seed file cannot be written (missing or read-only GEN folder): nothing was activated",
+     "The enrolment could not start: the application's data folder cannot be written. Contact "
+     "support."},
     {200, 200, kQmtSREnrollment, "QMT_NOT_CONFIRMED",
      "no OTP could be produced, the seed could not be saved, or the back end did not confirm "
      "the enrolment",
@@ -87,7 +95,8 @@ inline constexpr QmtSRResult kQmtSRResults[] = {
      "(NOK:FORBIDDEN)",
      "This workstation is not enrolled, or is blocked. Enrol it again or contact support."},
     {15, 15, kQmtSRLogin | kQmtSREnrollment, "SR_ERR_PINREFUSED",
-     "PIN refused (NOK:PINREFUSED), or a PIN file holding a zero byte",
+     "PIN refused (NOK:PINREFUSED), a PIN file holding a zero byte, or (enrolment) a PIN file "
+     "that gave no PIN",
      "The PIN was refused. Check the PIN and try again."},
     {16, 16, kQmtSRLogin | kQmtSREnrollment, "SR_ERR_TIMEOUT",
      "timed out at the service (NOK:TIMEOUT), or another workflow of this installation was "

@@ -21,8 +21,11 @@ const char* EnvironmentValue(const char* name);
 unsigned long CurrentProcessId();
 // Formats the current local time with strftime; returns the number of characters written.
 std::size_t FormatLocalTime(char* buffer, std::size_t size, const char* format);
-// Opens a file with shared access (other processes may read and write it meanwhile).
+// Opens a file with shared access (other processes may read and write it meanwhile). On Windows
+// a file another program holds without sharing is retried for a moment.
 std::FILE* OpenShared(const std::string& windowsPath, const char* mode);
+// Whether anything exists at the path (a file that cannot be opened included).
+bool Exists(const std::string& windowsPath);
 // Appends the bytes to a file in one write, opening it (created when missing) with shared access
 // and closing it again. On POSIX a final symbolic link is not followed (the open fails instead),
 // so a planted link cannot redirect the writes. Returns false when nothing could be written.
@@ -31,12 +34,21 @@ bool AppendToFile(const std::string& windowsPath, const std::string& bytes);
 // never follows a link (a dangling one included). New files are readable by their owner only.
 bool CreateEmptyFileIfMissing(const std::string& windowsPath);
 bool RemoveFile(const std::string& windowsPath);
+// Removes the file so that nothing is left at the path: true when it is gone or was never
+// there, else false with `why`. A read-only file is removed all the same (on Windows its
+// attribute is cleared first, and set again when the file still cannot be removed); on Windows
+// a file another program holds without delete sharing is retried for a moment.
+bool RemoveFileIfPresent(const std::string& windowsPath, std::string& why);
+// Whether a file's new content could be saved at the path now, changing nothing: the existing
+// file opens for writing, or its folder takes a new file (one is made and removed again).
+// False when the folder is missing, or when neither works.
+bool CanTakeFile(const std::string& windowsPath);
 // Replaces a file's content atomically: a sibling temporary file is written, flushed and
 // renamed over the old one, so a crash never leaves a truncated file. Temporary files that an
 // interrupted replace of the same file left behind (their process no longer runs) are removed
-// after a successful replace. A new file is readable by its owner only on POSIX (on Windows it
-// inherits the folder's permissions); an existing one keeps its mode. On failure `why` (when
-// given) says why.
+// after a successful replace. A new file is readable by its owner only (on Windows: the user,
+// SYSTEM and Administrators); an existing one keeps its mode (on Windows a DACL someone set on
+// it; one inherited from the folder is replaced). On failure `why` (when given) says why.
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why = nullptr);
 
@@ -44,6 +56,9 @@ struct SaveOutcome {
   bool saved = false;
   bool oldKept = true;  // when not saved: the old content is intact
   std::string error;    // why the content could not be saved; empty when saved
+  // When not saved: another program held the file without write sharing (Windows), so a later
+  // attempt may succeed.
+  bool held = false;
 };
 
 // Overwrites the file where it stands (it keeps its permissions): the new content padded with
@@ -54,8 +69,9 @@ SaveOutcome OverwriteFileInPlace(const std::string& windowsPath, const std::stri
 
 // Saves a file's whole new content and never loses it silently: atomically first; when the
 // system refuses that (a folder that accepts no new names or renames, a file held open on
-// Windows), the file is overwritten in place and flushed. When both fail, `error` says why and
-// `oldKept` whether the old content stayed as it was. Never throws.
+// Windows), the file is overwritten in place and flushed. While another program holds the file
+// without write sharing, both are tried again after 50, 100, 200, 400 and 800 ms. When all
+// fail, `error` says why and `oldKept` whether the old content stayed as it was. Never throws.
 SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content);
 
 // One lock per installation, named after its seed file, so that every process (and every thread

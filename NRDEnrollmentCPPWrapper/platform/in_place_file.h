@@ -18,6 +18,8 @@ class InPlaceFile {
   InPlaceFile& operator=(const InPlaceFile&) = delete;
 
   bool IsOpen() const;
+  // Not open because another program holds the file without write sharing (Windows only).
+  bool HeldElsewhere() const { return heldElsewhere_; }
   bool Size(std::uint64_t& size);
   // Reads the first `count` bytes (fewer when the file is shorter).
   bool ReadStart(std::size_t count, std::string& bytes);
@@ -30,6 +32,7 @@ class InPlaceFile {
 
  private:
   std::intptr_t handle_;
+  bool heldElsewhere_ = false;
 };
 
 // Test seam: when set, asked before each step of an overwrite ("truncate" once the padded new

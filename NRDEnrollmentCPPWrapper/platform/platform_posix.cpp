@@ -171,8 +171,19 @@ std::FILE* OpenShared(const std::string& windowsPath, const char* mode) {
   return std::fopen(NativePath(windowsPath).c_str(), mode);
 }
 
+bool Exists(const std::string& windowsPath) {
+  struct stat status {};
+  return ::lstat(NativePath(windowsPath).c_str(), &status) == 0;
+}
+
 bool RemoveFile(const std::string& windowsPath) {
   return std::remove(NativePath(windowsPath).c_str()) == 0;
+}
+
+bool RemoveFileIfPresent(const std::string& windowsPath, std::string& why) {
+  if (::unlink(NativePath(windowsPath).c_str()) == 0 || errno == ENOENT) return true;
+  why = Failure("cannot delete the file");
+  return false;
 }
 
 bool AppendToFile(const std::string& windowsPath, const std::string& bytes) {
@@ -191,6 +202,21 @@ bool CreateEmptyFileIfMissing(const std::string& windowsPath) {
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   ::close(fd);
+  return true;
+}
+
+bool CanTakeFile(const std::string& windowsPath) {
+  const std::string path = NativePath(windowsPath);
+  int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  std::string tempPath;
+  fd = CreateSiblingTemp(path, tempPath);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(tempPath.c_str());
   return true;
 }
 

@@ -16,6 +16,7 @@
 
 #include "platform/Platform.h"
 #include "platform/in_place_file.h"
+#include "platform/owner_only_security.h"
 
 namespace SRCppWrap::platform {
 
@@ -50,10 +51,6 @@ std::size_t FormatLocalTime(char* buffer, std::size_t size, const char* format) 
   return length;
 }
 
-std::FILE* OpenShared(const std::string& windowsPath, const char* mode) {
-  return ::_fsopen(windowsPath.c_str(), mode, _SH_DENYNO);
-}
-
 namespace {
 
 constexpr char kTempMarker[] = ".tmp-";
@@ -72,6 +69,37 @@ std::string Failure(const char* what) {
   }
   return result + message;
 }
+
+// Backup programs, virus scanners and Explorer open a file that was just written for a moment,
+// often without write or delete sharing. A step that meets one is tried again after 50, 100,
+// 200, 400 and 800 ms (1.55 s in all) before its failure counts; its last error stays set.
+template <typename Step>
+bool WhileShared(Step step) {
+  DWORD pause = 50;
+  for (;;) {
+    if (step()) return true;
+    const DWORD code = ::GetLastError();
+    if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || pause > 800) {
+      return false;
+    }
+    ::Sleep(pause);
+    pause *= 2;
+  }
+}
+
+}  // namespace
+
+std::FILE* OpenShared(const std::string& windowsPath, const char* mode) {
+  std::FILE* file = nullptr;
+  WhileShared([&] { return (file = ::_fsopen(windowsPath.c_str(), mode, _SH_DENYNO)) != nullptr; });
+  return file;
+}
+
+bool Exists(const std::string& windowsPath) {
+  return ::GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
 
 std::string::size_type FolderEnd(const std::string& path) {
   const std::string::size_type separator = path.find_last_of("\\/");
@@ -136,11 +164,12 @@ bool WriteAll(HANDLE file, const std::string& content) {
 // leftover of an ended process whose id this one now has may hold the first names.
 HANDLE CreateSiblingTemp(const std::string& path, std::string& tempPath) {
   static unsigned counter = 0;
+  OwnerOnlySecurity security;  // a full copy of the secret: the user's, as the file it becomes
   for (int attempt = 0; attempt < 100; ++attempt) {
     tempPath = path + kTempMarker + std::to_string(::GetCurrentProcessId()) + "-" +
                std::to_string(++counter);
-    HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                security.Attributes(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD code = ::GetLastError();
     if (file != INVALID_HANDLE_VALUE ||
         (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)) {
@@ -181,6 +210,7 @@ bool PutInPlace(const std::string& tempPath, const std::string& path) {
     // Full paths: Wine's ReplaceFileA refuses a bare file name ("Directory name invalid").
     replaced = ::ReplaceFileA(FullPath(path).c_str(), FullPath(tempPath).c_str(), nullptr,
                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    if (replaced) ProtectUnlessChosen(path.c_str());
   }
   const DWORD code = ::GetLastError();
   // The old file is gone and the new one kept its temporary name: finish the move.
@@ -208,8 +238,8 @@ bool AppendToFile(const std::string& windowsPath, const std::string& bytes) {
 
 bool CreateEmptyFileIfMissing(const std::string& windowsPath) {
   HANDLE file =
-      ::CreateFileA(windowsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ::CreateFileA(windowsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    OwnerOnlySecurity().Attributes(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   ::CloseHandle(file);
   return true;
@@ -219,7 +249,39 @@ bool RemoveFile(const std::string& windowsPath) {
   return std::remove(windowsPath.c_str()) == 0;
 }
 
-// New files inherit the folder's permissions: nothing here sets a security descriptor.
+bool RemoveFileIfPresent(const std::string& windowsPath, std::string& why) {
+  const DWORD attributes = ::GetFileAttributesA(windowsPath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
+  }
+  const bool readOnly =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (readOnly) ::SetFileAttributesA(windowsPath.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  const bool removed = WhileShared([&] { return ::DeleteFileA(windowsPath.c_str()) != 0; });
+  if (removed || ::GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+  why = Failure("cannot delete the file");
+  if (readOnly) ::SetFileAttributesA(windowsPath.c_str(), attributes);
+  return false;
+}
+
+bool CanTakeFile(const std::string& windowsPath) {
+  HANDLE file = ::CreateFileA(windowsPath.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    std::string tempPath;
+    file = CreateSiblingTemp(windowsPath, tempPath);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(file);
+    ::DeleteFileA(tempPath.c_str());
+    return true;
+  }
+  ::CloseHandle(file);
+  return true;
+}
+
+// New files (the temporary one included) are the user's, SYSTEM's and Administrators' only.
 bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& content,
                            std::string* why) {
   std::string tempPath;
@@ -251,10 +313,14 @@ bool ReplaceFileAtomically(const std::string& windowsPath, const std::string& co
 }
 
 InPlaceFile::InPlaceFile(const std::string& windowsPath)
-    : handle_(reinterpret_cast<std::intptr_t>(
-          ::CreateFileA(windowsPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
+    : handle_(reinterpret_cast<std::intptr_t>(::CreateFileA(
+          windowsPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OwnerOnlySecurity().Attributes(),
+          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+  const DWORD code = ::GetLastError();
+  heldElsewhere_ = !IsOpen() && (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION);
+  ::SetLastError(code);
+}
 
 InPlaceFile::~InPlaceFile() {
   if (IsOpen()) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));

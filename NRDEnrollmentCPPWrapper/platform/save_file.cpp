@@ -1,7 +1,9 @@
 // The save policy of the seed and status files, the same on every platform.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <new>
+#include <thread>
 
 #include "platform/Platform.h"
 #include "platform/in_place_file.h"
@@ -58,6 +60,7 @@ SaveOutcome OverwriteFileInPlace(const std::string& windowsPath, const std::stri
   std::string old;
   if (!file.IsOpen()) {
     outcome.error = file.Failure("cannot open the file for writing");
+    outcome.held = file.HeldElsewhere();
     return outcome;
   }
   if (!file.Size(oldLength) || !file.ReadStart((block = Padded(content, oldLength)).size(), old)) {
@@ -77,14 +80,25 @@ SaveOutcome OverwriteFileInPlace(const std::string& windowsPath, const std::stri
 
 SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content) {
   try {
-    std::string atomicError;
-    if (ReplaceFileAtomically(windowsPath, content, &atomicError))
-      return SaveOutcome{true, true, ""};
-    SaveOutcome outcome = OverwriteFileInPlace(windowsPath, content);
-    if (!outcome.saved) outcome.error = atomicError + "; " + outcome.error;
-    return outcome;
+    // Backup programs, virus scanners and Explorer read a file that was just written for a
+    // moment, often without write or delete sharing: 1.55 s in all covers them.
+    for (int pauseMs = 50;; pauseMs *= 2) {
+      std::string atomicError;
+      if (ReplaceFileAtomically(windowsPath, content, &atomicError)) {
+        SaveOutcome saved;
+        saved.saved = true;
+        return saved;
+      }
+      SaveOutcome outcome = OverwriteFileInPlace(windowsPath, content);
+      if (!outcome.saved) outcome.error = atomicError + "; " + outcome.error;
+      if (outcome.saved || !outcome.held || pauseMs > 800) return outcome;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    }
   } catch (const std::bad_alloc&) {
-    return SaveOutcome{false, false, "out of memory"};
+    SaveOutcome failed;
+    failed.oldKept = false;
+    failed.error = "out of memory";
+    return failed;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "QmtSR.h"
 #include "platform/Platform.h"
@@ -12,6 +13,7 @@
 #include "wrapper/installation_lock.h"
 #include "wrapper/no_context.h"
 #include "wrapper/runtime_settings.h"
+#include "wrapper/seed_store.h"
 #include "wrapper/stored_files.h"
 
 namespace SRCppWrap {
@@ -59,9 +61,13 @@ void QmtSR::SetSRParameters() {
   // Given up, here or in CreateSRObject: no seed is read, and GetOTP answers that the
   // installation is busy.
   if (detail::GaveUpOnInstallation(this) || !HoldInstallation()) return;
-  const detail::FirstWord seed = detail::ReadFirstWord(detail::kSeedFilePath);
+  const detail::FirstWord seed = detail::ReadSeed();
   LogLine("Read seed value from : %s", sentrelSeedFilePath_.c_str());
-  if (!seed.opened) {
+  if (!seed.opened && platform::Exists(detail::kSeedFilePath)) {
+    LogLine(
+        "The seed file exists but cannot be opened (another program holds it without sharing): "
+        "the seed is read as empty and no file is created");
+  } else if (!seed.opened) {
     LogLine("Seed file doesnot exists. so, created a new empty seed file seed.data.");
     // Only where nothing exists: an existing file or a link there is never emptied or followed.
     platform::CreateEmptyFileIfMissing(sentrelSeedFilePath_);
@@ -135,26 +141,21 @@ bool QmtSR::PersistChangedSeed() {
   LogLine("SRStorageDataChanged(mVault object) returned: %d", changed);
   if (changed == 0) {
     LogLine("Seed value has not changed");
+    std::vector<std::string> said;
+    detail::CatchUpPendingSeed(said);
+    for (const std::string& line : said) LogLine("%s", line.c_str());
     return true;
   }
-  LogLine("current seed value in GEN folder: %s",
-          detail::ForLog(detail::ReadFirstWord(detail::kSeedFilePath).word));
+  LogLine("current seed value in GEN folder: %s", detail::ForLog(detail::ReadSeed().word));
   bool saved = true;
   if (char* state = SRStorageDataGet(context)) {
-    // Atomic where the folder allows it, else in place; a refusal of both is said, never lost.
-    const platform::SaveOutcome outcome = platform::SaveFile(detail::kSeedFilePath, state);
+    const std::string seed = state;
     std::free(state);
-    if (!outcome.saved) {
-      LogLine(outcome.oldKept
-                  ? "The new seed value could not be saved, the old seed file is kept: %s"
-                  : "The new seed value could not be saved and the old seed file could not be "
-                    "restored: %s",
-              outcome.error.c_str());
-      saved = false;
-    }
+    std::vector<std::string> said;
+    saved = detail::StoreSeed(seed, said);
+    for (const std::string& line : said) LogLine("%s", line.c_str());
   }
-  LogLine("New seed value from sentrel: %s",
-          detail::ForLog(detail::ReadFirstWord(detail::kSeedFilePath).word));
+  LogLine("New seed value from sentrel: %s", detail::ForLog(detail::ReadSeed().word));
   return saved;
 }
 
@@ -168,7 +169,7 @@ bool QmtSR::PinIsSendable(const std::string& pin) {
 }
 
 std::string QmtSR::GetToolvexpin() {
-  return detail::ReadFirstWord(detail::kPinFilePath).word;
+  return detail::ReadFirstWord(detail::kPinFilePath, true).word;
 }
 
 }  // namespace SRCppWrap

@@ -3,11 +3,14 @@
 // confirmation with that OTP.
 #include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "QmtSR.h"
 #include "platform/Platform.h"
 #include "sdk/SRSdk.h"
 #include "wrapper/ProcessState.h"
+#include "wrapper/enrollment_results.h"
 #include "wrapper/installation_lock.h"
 #include "wrapper/json_reply.h"
 #include "wrapper/no_context.h"
@@ -68,11 +71,14 @@ std::string EnrollmentStatusContent(const std::string& loginOtp, const std::stri
 int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMessage,
                              std::string userName, std::string password, bool& reached) {
   // NOLINTEND(performance-unnecessary-value-param)
-  // Every path but an activation failure ends here; a confirmed enrolment switches the object
-  // to the authentication log after this last enrolment line.
+  // Every path but an activation failure ends here; a confirmed enrolment (its status file
+  // written or not) switches the object to the authentication log after this last enrolment
+  // line.
   const auto ended = [this](int result) {
     LogBanner("Enrollment Process Ended");
-    if (result == kEnrollmentConfirmed) enrollmentStatus_ = 1;
+    if (result == kEnrollmentConfirmed || result == detail::kStatusFileNotSavedResult) {
+      enrollmentStatus_ = 1;
+    }
     return result;
   };
 
@@ -123,8 +129,23 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
     return ended(static_cast<int>(kHttpOk));
   };
 
+  // Whether the fixed seed file holds the seed this enrolment activated: a failed confirmation
+  // removes it, and only it.
+  bool wroteActivatedSeed = false;
   // Status -1: the workstation already holds a seed; only the confirmation is repeated.
   if (enrollmentStatus_ != -1) {
+    // The activation uses up the code: it is not started when its seed could not be kept or
+    // when no PIN was chosen. Nothing has gone to the service yet.
+    if (!platform::CanTakeFile(detail::kSeedFilePath)) {
+      LogLine("The seed file %s cannot be written: the activation is not started (result %d)",
+              detail::kSeedFilePath, detail::kSeedPlaceMissingResult);
+      return ended(detail::kSeedPlaceMissingResult);
+    }
+    if (pin.empty()) {
+      LogLine("The PIN file gave no PIN: the activation is not started (result %d)",
+              detail::kUnsendablePinResult);
+      return ended(detail::kUnsendablePinResult);
+    }
     SRContext* context = detail::Process().context;
     int started = detail::kNoContextResult;
     if (context != nullptr) {
@@ -157,6 +178,7 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
     }
     LogLine("SRActivationFinalize() succeeded.");
     if (!PersistChangedSeed()) return seedNotSaved();
+    wroteActivatedSeed = true;
   }
 
   std::string otp;
@@ -182,11 +204,24 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   if (checkStatus != kHttpOk) {
     LogLine("Request to Sentrel Check Enrollment url failed with error code: %d",
             static_cast<int>(checkStatus));
-    platform::RemoveFile(GetToolvexPinPath());
-    platform::RemoveFile(sentrelSeedFilePath_);
+    std::vector<std::string> toDelete = {GetToolvexPinPath(), sentrelSeedFilePath_};
+    // The configured path may name another file than the seed this enrolment activated; left
+    // behind, that seed would refuse every later activation of the workstation.
+    if (wroteActivatedSeed && sentrelSeedFilePath_ != detail::kSeedFilePath) {
+      toDelete.emplace_back(detail::kSeedFilePath);
+    }
+    if (wroteActivatedSeed) toDelete.emplace_back(detail::kPendingSeedFilePath);
+    std::vector<std::pair<std::string, std::string>> notDeleted;  // path, why
+    for (const std::string& path : toDelete) {
+      std::string why;
+      if (!platform::RemoveFileIfPresent(path, why)) notDeleted.emplace_back(path, why);
+    }
     LogLine(
         "Request to Sentrel Check Enrollment url failed. so, deleting Toolvexpin file and seed "
         "file. But Enrollment_Status file remains unchanged");
+    for (const auto& [path, why] : notDeleted) {
+      LogLine("This file could not be deleted: %s: %s", path.c_str(), why.c_str());
+    }
     return ended(static_cast<int>(checkStatus));
   }
   if (detail::JsonStringMember(reply, "status") != "OK") return ended(static_cast<int>(kHttpOk));
@@ -195,7 +230,9 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   const platform::SaveOutcome status =
       platform::SaveFile(enrollFilePath_, EnrollmentStatusContent(loginOtp, uniquekey_));
   if (!status.saved) {
-    LogLine("The enrollment status file could not be saved: %s", status.error.c_str());
+    LogLine("The enrollment status file could not be saved: %s (result %d)", status.error.c_str(),
+            detail::kStatusFileNotSavedResult);
+    return ended(detail::kStatusFileNotSavedResult);
   }
   return ended(kEnrollmentConfirmed);
 }

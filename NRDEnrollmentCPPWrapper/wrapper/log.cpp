@@ -22,7 +22,11 @@ void QmtSR::SRWrapperEnrollmentAuthLogEntry(std::string message) {
   // A log entry that cannot be written is lost silently: the log never stops a workflow.
   try {
     char stamp[80];
-    std::size_t stampLength = platform::FormatLocalTime(stamp, sizeof stamp, "\n[%Y-%m-%d.%X] - ");
+    // "%X" as the C locale gives it, spelled out: strftime's %X follows the process-wide locale,
+    // which any other component of the host may change (a 12-hour clock, a "HH' h 'mm" user
+    // format), and log readers parse HH:MM:SS.
+    std::size_t stampLength =
+        platform::FormatLocalTime(stamp, sizeof stamp, "\n[%Y-%m-%d.%H:%M:%S] - ");
 
     std::string header(stamp, stampLength);
     header += "[pid - ";

@@ -10,6 +10,9 @@ namespace SRCppWrap::detail {
 
 inline constexpr char kSeedFilePath[] = "C:\\APP\\qmt\\GEN\\seed.data";
 inline constexpr char kPinFilePath[] = "C:\\APP\\qmt\\GEN\\ToolvexPin.txt";
+// Where a new seed waits while another program holds the seed file without write sharing: the
+// seed is read from here while it exists, and the seed file catches up as soon as it can.
+inline constexpr char kPendingSeedFilePath[] = "C:\\APP\\qmt\\GEN\\seed.data.pending";
 
 // A seed with many services runs to a few kilobytes; a first word longer than this is not a
 // seed (or a PIN) but a damaged file, and reads as empty.
@@ -20,8 +23,14 @@ struct FirstWord {
   std::string word;
 };
 
-// The first white-space-delimited word of the file, read whole (up to kMaxWordLength).
-FirstWord ReadFirstWord(const std::string& windowsPath);
+// The first white-space-delimited word of the file, read whole (up to kMaxWordLength). With
+// `skipUtf8Bom`, a UTF-8 byte-order mark at the file's start is not part of it: editors and
+// .NET hosts write one before a PIN. Nothing else is decoded: UTF-16 still reads as bytes.
+FirstWord ReadFirstWord(const std::string& windowsPath, bool skipUtf8Bom = false);
+
+// The seed as the next exchange must use it: the pending seed while there is one, else the
+// seed file's.
+FirstWord ReadSeed();
 
 }  // namespace SRCppWrap::detail
 

@@ -30,7 +30,9 @@ struct TranscriptCase {
                // PIN path all differ
 };
 
-void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TranscriptCase& c, std::ostream* os) {
+  *os << c.name;
+}
 std::string CaseName(const testing::TestParamInfo<TranscriptCase>& info) {
   return info.param.name;
 }
@@ -131,9 +133,9 @@ TEST_P(TranscriptTest, ResultFilesAndLogMatchTheGoldenTranscript) {
   EXPECT_EQ(fs::exists(c.moved ? drive_.gen() / "../DATA/configured.seed" : drive_.seedFile()),
             c.seedKept);
   EXPECT_EQ(fs::exists(c.moved ? drive_.relativePinFile() : drive_.pinFile()), c.pinKept);
-  if (c.moved) {  // the fixed files are not the ones deleted
+  if (c.moved) {  // the fixed PIN file is not the one deleted; the activated seed is
     EXPECT_TRUE(fs::exists(drive_.pinFile()));
-    EXPECT_EQ(fs::exists(drive_.seedFile()), c.workflow != Workflow::Login || c.enrolled);
+    EXPECT_EQ(fs::exists(drive_.seedFile()), c.workflow == kLogin ? c.enrolled : c.seedKept);
   }
   // A seed file that changed holds exactly the SDK's text; one that did not keeps its bytes.
   if (fs::exists(drive_.seedFile()) && seed != seedBefore_) {

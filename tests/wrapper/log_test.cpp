@@ -1,6 +1,8 @@
 // The wrapper log: the entry layout and the formatter's buffer (the file the enrolment status
 // picks shows in every golden transcript).
+#include <clocale>
 #include <ctime>
+#include <string>
 
 #include "QmtSR.h"
 #include "wrapper/log_sandbox.h"
@@ -51,8 +53,19 @@ TEST(WrapperLog, FormattedLinesAreCutToTheBuffer) {
     sr.SRWrapperEnrollmentAuthLogEntry(value);
     EXPECT_EQ(sr.GetUniquekey(), value);
     EXPECT_EQ(ReadMessages(sandbox.EnrollmentLog()),
-              (Messages{(prefix + value).substr(0, 32767), value})) << length;
+              (Messages{(prefix + value).substr(0, 32767), value}))
+        << length;
   }
+}
+
+// Another component of the host may call setlocale(LC_ALL, ""): the stamp stays HH:MM:SS.
+TEST(WrapperLog, TheTimeStampDoesNotFollowTheProcessLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "English_United States.1252")) std::setlocale(LC_ALL, "en_US.UTF-8");
+  LogSandbox sandbox;
+  QmtSR().SRWrapperEnrollmentAuthLogEntry("");
+  std::setlocale(LC_ALL, previous.c_str());  // a 12-hour clock would add " AM" or " PM"
+  EXPECT_EQ(ReadFile(sandbox.EnrollmentLog()).find("] - "), 21u);
 }
 
 }  // namespace

@@ -2,10 +2,14 @@
 // shared access, and a seed replace that must not be lost while another handle reads the file.
 #include <windows.h>
 
+#include <sddl.h>
+
+#include <string>
 #include <thread>
 
 #include "platform/Platform.h"
 #include "platform/installation_lock_system.h"
+#include "platform/owner_only_security.h"
 #include "wrapper/log_sandbox.h"
 
 namespace {
@@ -76,6 +80,21 @@ TEST(WindowsPlatform, AnAbandonedInstallationLockIsTakenOver) {
   EXPECT_NE(next, platform::kNoSystemLock);
   platform::SystemLockRelease(next);
   ::CloseHandle(reinterpret_cast<HANDLE>(held));
+}
+
+// Wine keeps only Unix mode bits for files, so the descriptor the files are created with is
+// checked itself: protected (nothing inherited), all access for the user, SYSTEM, Administrators.
+TEST(WindowsPlatform, SecretFilesAreCreatedForTheUserSystemAndAdministratorsOnly) {
+  SRCppWrap::platform::OwnerOnlySecurity security;
+  ASSERT_NE(security.Attributes(), nullptr);
+  char* sddl = nullptr;
+  ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+      security.Attributes()->lpSecurityDescriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+      &sddl, nullptr));
+  const std::string dacl = sddl;
+  ::LocalFree(sddl);
+  EXPECT_EQ(dacl.rfind("D:P(A;;FA;;;S-1-5-", 0), 0u) << dacl;  // the user's own SID first
+  EXPECT_EQ(dacl.substr(dacl.find(')')), ")(A;;FA;;;SY)(A;;FA;;;BA)") << dacl;
 }
 
 }  // namespace
