@@ -8,6 +8,7 @@
 
 #include "QmtSRResults.h"
 #include "sdk/SRSdk.h"
+#include "wrapper/enrollment_results.h"
 #include "wrapper/installation_lock.h"
 #include "wrapper/no_context.h"
 
@@ -55,6 +56,9 @@ TEST(ResultsTable, EachMemberReadsTheSameNumberItsOwnWay) {
       {kQmtSRRequest, 1000, "QMT_UNKNOWN"},       {kQmtSRRequest, 15, "QMT_UNKNOWN"},
       {kQmtSRLogin, 1000, "QMT_UNKNOWN"},         {kQmtSRLogin, 200, "QMT_UNKNOWN"},
       {kQmtSRLogin, 99, "QMT_UNKNOWN"},
+      {kQmtSREnrollment, detail::kStatusFileNotSavedResult, "QMT_ENROLLED_NO_STATUS_FILE"},
+      {kQmtSREnrollment, detail::kSeedPlaceMissingResult, "QMT_NO_PLACE_FOR_SEED"},
+      {kQmtSRLogin, detail::kStatusFileNotSavedResult, "QMT_UNKNOWN"},
   };
   for (const Case& c : cases) {
     EXPECT_STREQ(QmtSRResultOf(c.member, c.code).name, c.name) << c.member << " " << c.code;
