@@ -51,6 +51,47 @@ void ApplyTransferBounds(CURL* curl) {
   }
 }
 
+// libcurl sends a request again, on a new connection, when a reused connection ends before any
+// reply byte came back, which includes a server that read the request and then closed. The
+// service's GETs and the back end's PUTs change state, so a request goes out at most once: a
+// second send with no reply byte to the first is refused, and the transfer fails as it would
+// have on a connection of its own. A connection found dead before the send is replaced without
+// a second send, and a second send after a reply (an authentication round) goes on.
+struct SendOnce {
+  int sent = 0;
+  bool replied = false;
+  bool refused = false;
+};
+
+int BeforeEachSend(void* userdata, char* /*primaryIp*/, char* /*localIp*/, int /*primaryPort*/,
+                   int /*localPort*/) {
+  auto* once = static_cast<SendOnce*>(userdata);
+  if (once->sent > 0 && !once->replied) {
+    once->refused = true;
+    return CURL_PREREQFUNC_ABORT;
+  }
+  ++once->sent;
+  once->replied = false;
+  return CURL_PREREQFUNC_OK;
+}
+
+size_t NoteReplyHeader(char* /*data*/, size_t size, size_t count, void* userdata) {
+  static_cast<SendOnce*>(userdata)->replied = true;
+  return size * count;
+}
+
+void SendAtMostOnce(CURL* curl, SendOnce* once) {
+  curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, BeforeEachSend);
+  curl_easy_setopt(curl, CURLOPT_PREREQDATA, once);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, NoteReplyHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, once);
+}
+
+// What the failed transfer reports: a refused second send is the reply the first one never got.
+const char* TransferError(CURLcode result, const SendOnce& once) {
+  return curl_easy_strerror(once.refused ? CURLE_GOT_NOTHING : result);
+}
+
 struct ReplyText {
   std::string text;
   size_t limit = 0;
@@ -95,11 +136,13 @@ long PutJson(const std::string& url, const std::string& body, const std::string*
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password->c_str());
   }
   ApplyTransferBounds(curl);
+  SendOnce once;
+  SendAtMostOnce(curl, &once);
 
   long status = 0;
   const CURLcode result = curl_easy_perform(curl);
   if (result != CURLE_OK) {
-    std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+    std::fprintf(stderr, "curl_easy_perform() failed: %s\n", TransferError(result, once));
   } else {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     reply = received.text.c_str();  // up to the first zero byte
@@ -190,9 +233,11 @@ extern "C" int32_t SdkTransport(const char* url, int32_t /*timeout*/, void* /*us
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &buffer);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "libcurl-agent/1.0");
     ApplyTransferBounds(curl);
+    SendOnce once;
+    SendAtMostOnce(curl, &once);
     const CURLcode result = curl_easy_perform(curl);
     if (result != CURLE_OK) {
-      std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+      std::fprintf(stderr, "curl_easy_perform() failed: %s\n", TransferError(result, once));
     }
     curl_easy_cleanup(curl);
   } else {
