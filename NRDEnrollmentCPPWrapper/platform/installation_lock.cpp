@@ -1,6 +1,10 @@
 // The installation lock's process half: one owner per seed file inside this process, so that two
 // objects on two threads wait for each other as two processes do (a system lock does not always
 // exclude the threads of its own process). The system half is then taken by that one owner.
+#ifndef _WIN32
+#include <pthread.h>
+#endif
+
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -29,8 +33,35 @@ struct Holders {
   }
 };
 
+Holders& TheHolders();
+
+#ifndef _WIN32
+// A process made by fork holds none of its parent's locks: it drops the descriptors it inherited
+// (a flock lives as long as any descriptor of it) and the record of who holds what. The lock's
+// mutex is held across the fork so that the record is whole in the child.
+void BeforeFork() {
+  TheHolders().mutex.lock();
+}
+void AfterForkInParent() {
+  TheHolders().mutex.unlock();
+}
+void AfterForkInChild() {
+  Holders& holders = TheHolders();
+  for (auto& held : holders.bySeed) {
+    SystemLockForget(held.second.system);
+    held.second = Holder{};
+  }
+  holders.mutex.unlock();
+}
+#endif
+
 Holders& TheHolders() {
   static Holders holders;
+#ifndef _WIN32
+  static const bool watched =
+      ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild) == 0;
+  (void)watched;
+#endif
   return holders;
 }
 

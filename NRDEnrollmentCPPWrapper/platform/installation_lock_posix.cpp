@@ -49,6 +49,11 @@ void SystemLockRelease(std::intptr_t handle) {
   if (handle != kNoSystemLock) ::close(static_cast<int>(handle));
 }
 
+// Closing the child's descriptor leaves the parent's, and with it the parent's flock.
+void SystemLockForget(std::intptr_t handle) {
+  SystemLockRelease(handle);
+}
+
 }  // namespace SRCppWrap::platform
 
 #endif  // !_WIN32

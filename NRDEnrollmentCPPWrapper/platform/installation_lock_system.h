@@ -13,6 +13,8 @@ inline constexpr std::intptr_t kNoSystemLock = -1;
 // True when it is held, `handle` then names it (kNoSystemLock: the system had nothing to lock).
 bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::intptr_t& handle);
 void SystemLockRelease(std::intptr_t handle);
+// In a process made by fork: lets go of an inherited handle without releasing the parent's lock.
+void SystemLockForget(std::intptr_t handle);
 
 }  // namespace SRCppWrap::platform
 

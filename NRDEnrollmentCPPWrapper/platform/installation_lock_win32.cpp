@@ -30,6 +30,8 @@ bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::int
   return waited != WAIT_TIMEOUT;
 }
 
+void SystemLockForget(std::intptr_t /*handle*/) {}  // no fork on Windows
+
 void SystemLockRelease(std::intptr_t handle) {
   if (handle == kNoSystemLock) return;
   HANDLE mutex = reinterpret_cast<HANDLE>(handle);

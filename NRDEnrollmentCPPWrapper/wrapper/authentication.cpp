@@ -23,10 +23,7 @@ int QmtSR::GetOTPforAuthentication(std::string& otp) {
     LogBanner("Get OTP for Authentication Ended");
     return detail::kInstallationBusyResult;
   }
-  detail::Process().proxyAddress = httpAddress_;
-  detail::Process().proxyPort = httpPort_;
-  detail::Process().proxyUser = proxyUser_;
-  detail::Process().proxyPassword = proxyPassword_;
+  detail::SetWorkflowProxy({httpAddress_, httpPort_, proxyUser_, proxyPassword_});
   CreateSRObject();
   LogLine("Sentrel Object Created succussfully");
   SetSRParameters();
@@ -44,8 +41,8 @@ void* QmtSR::CreateSRObject() {
   if (!HoldInstallation()) return nullptr;
   const std::string serial = deviceSerial_;
   const std::string key = uniquekey_;
-  LogLine("Proxy parameters:- address= %s, port= %ld", detail::Process().proxyAddress.c_str(),
-          detail::Process().proxyPort);
+  const detail::ProxyValues proxy = detail::WorkflowProxy();
+  LogLine("Proxy parameters:- address= %s, port= %ld", proxy.address.c_str(), proxy.port);
   LogLine("Sentrel Object created with device serial: %s, unique key: %s", serial.c_str(),
           key.c_str());
   SRContext* context = SRInit(0, serial.c_str(), key.c_str(), detail::SdkTransport, nullptr);

@@ -2,6 +2,10 @@
 // released while the library is loaded (the host or a transport call may still hold it); every
 // context adopted here is released when the library unloads, so nothing leaks at exit.
 #include <algorithm>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "sdk/SRSdk.h"
@@ -13,6 +17,10 @@ namespace {
 
 struct ProcessValues {
   ProcessState state;
+  std::mutex proxiesLock;
+  // One entry per thread that ever set them: a thread that ends leaves its few bytes, which the
+  // next thread given its id takes over.
+  std::map<std::thread::id, ProxyValues> proxies;
   std::vector<SRContext*> adopted;  // every context ever made current, the current one included
 
   ProcessValues() = default;
@@ -34,6 +42,19 @@ ProcessValues& Values() {
 
 ProcessState& Process() {
   return Values().state;
+}
+
+ProxyValues WorkflowProxy() {
+  ProcessValues& values = Values();
+  const std::lock_guard<std::mutex> lock(values.proxiesLock);
+  const auto found = values.proxies.find(std::this_thread::get_id());
+  return found != values.proxies.end() ? found->second : ProxyValues{};
+}
+
+void SetWorkflowProxy(ProxyValues proxy) {
+  ProcessValues& values = Values();
+  const std::lock_guard<std::mutex> lock(values.proxiesLock);
+  values.proxies[std::this_thread::get_id()] = std::move(proxy);
 }
 
 void AdoptContext(SRContext* ctx) {
