@@ -65,8 +65,10 @@ SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content)
 // either when its process ends, however it ends. `owner` (not null) tells holders inside this
 // process apart; an owner that holds the lock gets it again at once. Waits at most `waitMs`;
 // false when others held it all that time. Where the system offers nothing to lock (the folder
-// is missing or unreadable, a file system without locks) the owner is let through unguarded.
-bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* owner, long waitMs);
+// is missing or unreadable, a file system without locks) the owner is let through unguarded,
+// and `unguarded` (when given) says why.
+bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* owner, long waitMs,
+                             std::string* unguarded = nullptr);
 // Releases the lock when `owner` holds it. Any thread may release on POSIX; on Windows the mutex
 // belongs to the thread that took it, so a release from another thread leaves it held until
 // that thread ends.

@@ -67,7 +67,8 @@ Holders& TheHolders() {
 
 }  // namespace
 
-bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* owner, long waitMs) {
+bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* owner, long waitMs,
+                             std::string* unguarded) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
   Holders& holders = TheHolders();
@@ -83,7 +84,7 @@ bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* own
       std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   std::intptr_t system = kNoSystemLock;
   const bool acquired =
-      SystemLockAcquire(seedWindowsPath, left > 0 ? static_cast<long>(left) : 0, system);
+      SystemLockAcquire(seedWindowsPath, left > 0 ? static_cast<long>(left) : 0, system, unguarded);
   lock.lock();
   if (!acquired) {
     holder.owner = nullptr;

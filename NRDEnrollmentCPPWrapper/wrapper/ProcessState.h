@@ -29,9 +29,11 @@ struct ProxyValues {
 ProxyValues WorkflowProxy();  // the calling thread's; empty on a thread that never set them
 void SetWorkflowProxy(ProxyValues values);
 
-// Makes ctx the current SDK context. Contexts it replaces stay alive while the library is
-// loaded (the host may still hold them) and are released when the library unloads.
-void AdoptContext(SRContext* ctx);
+// Makes ctx, made by `owner`, the current SDK context. Contexts it replaces stay alive while the
+// library is loaded (the host may still hold them) and are released when the library unloads.
+void AdoptContext(SRContext* ctx, const void* owner = nullptr);
+// The current SDK context when `owner` made it; NULL when another object made it since.
+SRContext* CurrentContextMadeBy(const void* owner);
 
 }  // namespace SRCppWrap::detail
 

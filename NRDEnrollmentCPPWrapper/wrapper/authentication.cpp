@@ -46,7 +46,7 @@ void* QmtSR::CreateSRObject() {
   LogLine("Sentrel Object created with device serial: %s, unique key: %s", serial.c_str(),
           key.c_str());
   SRContext* context = SRInit(0, serial.c_str(), key.c_str(), detail::SdkTransport, nullptr);
-  detail::AdoptContext(context);
+  detail::AdoptContext(context, this);
   LogLine("SRInit(0, %s, %s, callbackfunction, 0)", serial.c_str(), key.c_str());
   LogLine("SRInit returned : mVault object");
   return context;
@@ -89,7 +89,10 @@ void QmtSR::SetSRParameters() {
 }
 
 int QmtSR::GetOTP(std::string& otp) {
-  if (detail::GaveUpOnInstallation(this)) return detail::kInstallationBusyResult;
+  // Called on its own (a second OTP after the seed was persisted): its exchange is guarded too.
+  if (detail::GaveUpOnInstallation(this) || !HoldInstallation()) {
+    return detail::kInstallationBusyResult;
+  }
   SRContext* context = detail::Process().context;
   LogLine("Trying to get OTP with seed value");
   const int index = otpServiceIndex_;
@@ -121,12 +124,19 @@ int QmtSR::GetOTP(std::string& otp) {
 }
 
 void QmtSR::CheckSeedValueAndPersist() {
-  if (!detail::GaveUpOnInstallation(this)) PersistChangedSeed();
+  // Outside a held span (called again, or after GetOTP on its own) the lock is taken again before
+  // the seed file is touched; an object whose context is not the current one has nothing to
+  // write and waits for no one.
+  if (!detail::GaveUpOnInstallation(this) &&
+      (detail::CurrentContextMadeBy(this) == nullptr || HoldInstallation())) {
+    PersistChangedSeed();
+  }
   detail::ReleaseInstallation(this);
 }
 
 bool QmtSR::PersistChangedSeed() {
-  SRContext* context = detail::Process().context;
+  // Only the context this object made: another object's changes are that object's to persist.
+  SRContext* context = detail::CurrentContextMadeBy(this);
   const int changed = context ? SRStorageDataChanged(context) : 0;
   LogLine("SRStorageDataChanged(mVault object)");
   LogLine("SRStorageDataChanged(mVault object) returned: %d", changed);

@@ -17,11 +17,12 @@ namespace {
 
 struct ProcessValues {
   ProcessState state;
-  std::mutex proxiesLock;
+  std::mutex proxiesLock;  // guards the proxies and who made the current context
   // One entry per thread that ever set them: a thread that ends leaves its few bytes, which the
   // next thread given its id takes over.
   std::map<std::thread::id, ProxyValues> proxies;
-  std::vector<SRContext*> adopted;  // every context ever made current, the current one included
+  const void* currentMaker = nullptr;  // the object whose CreateSRObject made the current context
+  std::vector<SRContext*> adopted;     // every context ever made current, the current one included
 
   ProcessValues() = default;
   ProcessValues(const ProcessValues&) = delete;
@@ -57,13 +58,21 @@ void SetWorkflowProxy(ProxyValues proxy) {
   values.proxies[std::this_thread::get_id()] = std::move(proxy);
 }
 
-void AdoptContext(SRContext* ctx) {
+void AdoptContext(SRContext* ctx, const void* owner) {
   ProcessValues& values = Values();
+  const std::lock_guard<std::mutex> lock(values.proxiesLock);
+  values.currentMaker = owner;
   if (ctx != nullptr &&
       std::find(values.adopted.begin(), values.adopted.end(), ctx) == values.adopted.end()) {
     values.adopted.push_back(ctx);
   }
   values.state.context = ctx;
+}
+
+SRContext* CurrentContextMadeBy(const void* owner) {
+  ProcessValues& values = Values();
+  const std::lock_guard<std::mutex> lock(values.proxiesLock);
+  return values.currentMaker == owner ? values.state.context : nullptr;
 }
 
 }  // namespace SRCppWrap::detail
