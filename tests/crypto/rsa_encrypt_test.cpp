@@ -1,6 +1,10 @@
 // What the SDK encrypts must decrypt with OpenSSL's RSA-OAEP (SHA-256, MGF1-SHA-256, empty label).
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -54,8 +58,11 @@ TEST(RsaEncrypt, UnusableInputGivesEmptyTextWithoutDrawingRandomBytes) {
   CountingRandomSource source;
   const std::string& modulus = rsa_test::SharedKey1024().ModulusHex();
   const std::string too_short = "c" + std::string(131, 'f');  // 66 bytes: no room for a message
-  const char* cases[][2] = {{"", modulus.c_str()}, {nullptr, modulus.c_str()}, {"00", nullptr},
-                            {"00", ""},            {"00", too_short.c_str()}};
+  const char* cases[][2] = {{"", modulus.c_str()},
+                            {nullptr, modulus.c_str()},
+                            {"00", nullptr},
+                            {"00", ""},
+                            {"00", too_short.c_str()}};
   for (const auto& c : cases) {
     EXPECT_EQ(Take(srRsaEncryptText(c[0], c[1])), "");
     EXPECT_EQ(Take(srRsaEncryptHex(c[0], c[1])), "");
@@ -72,13 +79,32 @@ TEST(RsaEncrypt, UnusableInputGivesEmptyTextWithoutDrawingRandomBytes) {
 TEST(RsaEncrypt, EachBlockDrawsItsSeedFromTheRandomSource) {
   const RsaTestKey& key = rsa_test::SharedKey1024();
   CountingRandomSource source(0x40);
-  std::string cipher = Take(srRsaEncryptText(std::string(130, 'q').c_str(),
-                                              key.ModulusHex().c_str()));
+  std::string cipher =
+      Take(srRsaEncryptText(std::string(130, 'q').c_str(), key.ModulusHex().c_str()));
   EXPECT_EQ(source.drawn, 3u * 32u);
   // The first block's seed is the first 32 bytes drawn: unmask it with the private key.
   Bytes em = key.PrivateRaw(rsa_test::FromHex(cipher.substr(0, 256)));
   Bytes seed_mask = rsa_test::Mgf1Sha256(Bytes(em.begin() + 33, em.end()), 32);
   for (size_t i = 0; i < 32; i++) EXPECT_EQ(em[1 + i] ^ seed_mask[i], 0x40 + static_cast<int>(i));
 }
+
+#ifndef _WIN32
+// Without a per-thread slot (every pthread key taken before the crypto code's first use) the
+// RSA step still works, with the key read for the call.
+TEST(RsaEncryptDeathTest, WorksWithoutAPerThreadSlot) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where no slot exists yet
+  EXPECT_EXIT(
+      {
+        const RsaTestKey& key = rsa_test::SharedKey1024();
+        OpenSslDecryptAll(key, std::string(2 * key.Size(), '0'));  // OpenSSL's own keys first
+        pthread_key_t taken;
+        while (pthread_key_create(&taken, nullptr) == 0) {
+        }
+        const std::string cipher = Take(srRsaEncryptText("2468", key.ModulusHex().c_str()));
+        std::exit(OpenSslDecryptAll(key, cipher) == "2468" ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
