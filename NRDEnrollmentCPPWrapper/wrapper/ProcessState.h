@@ -29,8 +29,9 @@ struct ProxyValues {
 ProxyValues WorkflowProxy();  // the calling thread's; empty on a thread that never set them
 void SetWorkflowProxy(ProxyValues values);
 
-// Makes ctx, made by `owner`, the current SDK context. Contexts it replaces stay alive while the
-// library is loaded (the host may still hold them) and are released when the library unloads.
+// Makes ctx, made by `owner`, the current SDK context, and releases the one it replaces (called
+// under the installation lock, so no call can still use that one). The current one is released
+// when the library unloads.
 void AdoptContext(SRContext* ctx, const void* owner = nullptr);
 // The current SDK context when `owner` made it; NULL when another object made it since.
 SRContext* CurrentContextMadeBy(const void* owner);

@@ -1,12 +1,12 @@
-// The process-wide values and the contexts the wrapper has handed out. A replaced context is not
-// released while the library is loaded (the host or a transport call may still hold it); every
-// context adopted here is released when the library unloads, so nothing leaks at exit.
-#include <algorithm>
+// The process-wide values and the current SDK context. A context is replaced only by
+// CreateSRObject under the installation lock, and every call that reads the current context runs
+// under that lock too, so the context it replaces can no longer be used by any call: it is
+// released there, and a long-lived host's memory stays flat. The host gets the pointer as an
+// untyped value and has no call to use it with. The current one is released at unload.
 #include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "sdk/SRSdk.h"
 #include "wrapper/ProcessState.h"
@@ -22,14 +22,14 @@ struct ProcessValues {
   // next thread given its id takes over.
   std::map<std::thread::id, ProxyValues> proxies;
   const void* currentMaker = nullptr;  // the object whose CreateSRObject made the current context
-  std::vector<SRContext*> adopted;     // every context ever made current, the current one included
 
   ProcessValues() = default;
   ProcessValues(const ProcessValues&) = delete;
   ProcessValues& operator=(const ProcessValues&) = delete;
   ~ProcessValues() {
+    SRContext* last = state.context;
     state.context = nullptr;
-    for (SRContext* ctx : adopted) SRContextFree(ctx);
+    if (last != nullptr) SRContextFree(last);
   }
 };
 
@@ -60,13 +60,14 @@ void SetWorkflowProxy(ProxyValues proxy) {
 
 void AdoptContext(SRContext* ctx, const void* owner) {
   ProcessValues& values = Values();
-  const std::lock_guard<std::mutex> lock(values.proxiesLock);
-  values.currentMaker = owner;
-  if (ctx != nullptr &&
-      std::find(values.adopted.begin(), values.adopted.end(), ctx) == values.adopted.end()) {
-    values.adopted.push_back(ctx);
+  SRContext* replaced = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(values.proxiesLock);
+    values.currentMaker = owner;
+    if (values.state.context != ctx) replaced = values.state.context;
+    values.state.context = ctx;
   }
-  values.state.context = ctx;
+  if (replaced != nullptr) SRContextFree(replaced);
 }
 
 SRContext* CurrentContextMadeBy(const void* owner) {

@@ -2,6 +2,7 @@
 // never uses its parent's connections or lock, two threads never share a connection at once,
 // and one object's proxy never reaches another object's exchange.
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,6 +142,23 @@ TEST_F(WorkflowTest, ARequestThroughADeadProxyOnAnotherThreadLeavesLoginsAlone) 
   EXPECT_EQ(results[0] | results[1] | results[2], 0);
   EXPECT_EQ(server_.Login(login, otp), "OK");
   EXPECT_EQ(throughProxy.load(), requests.load());  // each one tried its own proxy
+}
+
+// A long-lived host: every login replaces the SDK context, and the replaced one is released, so
+// the heap stays flat (each kept context cost about 3 kB).
+TEST_F(WorkflowTest, ManyLoginsInOneProcessLeaveTheHeapFlat) {
+  EnrolOrFail();
+  QmtSR qmt;
+  Configure(qmt, 1);
+  std::string otp;
+  const QuietStdout quiet;
+  const auto inUse = [] { return static_cast<long>(::mallinfo2().uordblks); };
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(qmt.GetOTPforAuthentication(otp), 0);
+  const long before = inUse();
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(qmt.GetOTPforAuthentication(otp), 0);
+  const long grown = inUse() - before;
+  RecordProperty("heap_growth_bytes", static_cast<int>(grown));
+  EXPECT_LT(grown, 32 * 1024);
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ class RecordingServer {
 
 SRContext* FreshContext() {
   SRContext* context = SRInit(0, "serial", "key", detail::SdkTransport, nullptr);
-  detail::AdoptContext(context);  // released when the library unloads
+  detail::AdoptContext(context);  // released when replaced or at unload
   return context;
 }
 
