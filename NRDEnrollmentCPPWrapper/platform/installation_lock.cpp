@@ -95,14 +95,15 @@ bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* own
   return true;
 }
 
-void ReleaseInstallationLock(const std::string& seedWindowsPath, const void* owner) {
+std::string ReleaseInstallationLock(const std::string& seedWindowsPath, const void* owner) {
   Holders& holders = TheHolders();
   const std::lock_guard<std::mutex> lock(holders.mutex);
   const auto found = holders.bySeed.find(seedWindowsPath);
-  if (found == holders.bySeed.end() || found->second.owner != owner) return;
-  SystemLockRelease(found->second.system);
+  if (found == holders.bySeed.end() || found->second.owner != owner) return "";
+  const std::string error = SystemLockRelease(found->second.system);
   found->second = Holder{};
   holders.released.notify_all();
+  return error;
 }
 
 }  // namespace SRCppWrap::platform

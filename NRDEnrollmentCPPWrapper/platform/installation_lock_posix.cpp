@@ -60,8 +60,9 @@ bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::int
   return true;
 }
 
-void SystemLockRelease(std::intptr_t handle) {
-  if (handle != kNoSystemLock) ::close(static_cast<int>(handle));
+std::string SystemLockRelease(std::intptr_t handle) {
+  if (handle == kNoSystemLock || ::close(static_cast<int>(handle)) == 0) return "";
+  return std::string("close: ") + std::strerror(errno);
 }
 
 // Closing the child's descriptor leaves the parent's, and with it the parent's flock.

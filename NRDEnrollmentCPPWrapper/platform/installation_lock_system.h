@@ -14,7 +14,8 @@ inline constexpr std::intptr_t kNoSystemLock = -1;
 // and `unguarded`, when given, says why).
 bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::intptr_t& handle,
                        std::string* unguarded = nullptr);
-void SystemLockRelease(std::intptr_t handle);
+// Empty when released, else why the system refused.
+std::string SystemLockRelease(std::intptr_t handle);
 // In a process made by fork: lets go of an inherited handle without releasing the parent's lock.
 void SystemLockForget(std::intptr_t handle);
 

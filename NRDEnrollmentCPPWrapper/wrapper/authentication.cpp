@@ -18,7 +18,9 @@ namespace SRCppWrap {
 
 int QmtSR::GetOTPforAuthentication(std::string& otp) {
   LogBanner("Get OTP for Authentication Started");
-  const detail::InstallationRelease release(this);
+  const detail::InstallationRelease release(this, [this](const std::string& error) {
+    LogLine(detail::kReleaseFailedLine, error.c_str());
+  });
   if (!HoldInstallation()) {
     LogBanner("Get OTP for Authentication Ended");
     return detail::kInstallationBusyResult;
@@ -131,7 +133,8 @@ void QmtSR::CheckSeedValueAndPersist() {
       (detail::CurrentContextMadeBy(this) == nullptr || HoldInstallation())) {
     PersistChangedSeed();
   }
-  detail::ReleaseInstallation(this);
+  const std::string error = detail::ReleaseInstallation(this);
+  if (!error.empty()) LogLine(detail::kReleaseFailedLine, error.c_str());
 }
 
 bool QmtSR::PersistChangedSeed() {

@@ -86,7 +86,9 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   LogBanner("Enrollment Process Started");
   // Taken before the back end hands out an activation code that giving up would waste; held
   // through the status file.
-  const detail::InstallationRelease release(this);
+  const detail::InstallationRelease release(this, [this](const std::string& error) {
+    LogLine(detail::kReleaseFailedLine, error.c_str());
+  });
   if (!HoldInstallation()) return ended(detail::kInstallationBusyResult);
   if (detail::HasSecretCode(enrollmentMessage)) {
     LogLine(

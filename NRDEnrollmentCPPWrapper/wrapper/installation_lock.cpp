@@ -70,9 +70,10 @@ bool GaveUpOnInstallation(const void* owner) {
   return given.owners.count(owner) != 0;
 }
 
-void ReleaseInstallation(const void* owner) {
-  platform::ReleaseInstallationLock(kSeedFilePath, owner);
+std::string ReleaseInstallation(const void* owner) {
+  std::string error = platform::ReleaseInstallationLock(kSeedFilePath, owner);
   NoteGaveUp(owner, false);
+  return error;
 }
 
 }  // namespace detail
