@@ -100,7 +100,7 @@ std::string ReleaseInstallationLock(const std::string& seedWindowsPath, const vo
   const std::lock_guard<std::mutex> lock(holders.mutex);
   const auto found = holders.bySeed.find(seedWindowsPath);
   if (found == holders.bySeed.end() || found->second.owner != owner) return "";
-  const std::string error = SystemLockRelease(found->second.system);
+  std::string error = SystemLockRelease(found->second.system);
   found->second = Holder{};
   holders.released.notify_all();
   return error;
