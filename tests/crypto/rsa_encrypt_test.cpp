@@ -58,11 +58,8 @@ TEST(RsaEncrypt, UnusableInputGivesEmptyTextWithoutDrawingRandomBytes) {
   CountingRandomSource source;
   const std::string& modulus = rsa_test::SharedKey1024().ModulusHex();
   const std::string too_short = "c" + std::string(131, 'f');  // 66 bytes: no room for a message
-  const char* cases[][2] = {{"", modulus.c_str()},
-                            {nullptr, modulus.c_str()},
-                            {"00", nullptr},
-                            {"00", ""},
-                            {"00", too_short.c_str()}};
+  const char* cases[][2] = {{"", modulus.c_str()}, {nullptr, modulus.c_str()}, {"00", nullptr},
+                            {"00", ""},            {"00", too_short.c_str()}};
   for (const auto& c : cases) {
     EXPECT_EQ(Take(srRsaEncryptText(c[0], c[1])), "");
     EXPECT_EQ(Take(srRsaEncryptHex(c[0], c[1])), "");
@@ -79,8 +76,8 @@ TEST(RsaEncrypt, UnusableInputGivesEmptyTextWithoutDrawingRandomBytes) {
 TEST(RsaEncrypt, EachBlockDrawsItsSeedFromTheRandomSource) {
   const RsaTestKey& key = rsa_test::SharedKey1024();
   CountingRandomSource source(0x40);
-  std::string cipher =
-      Take(srRsaEncryptText(std::string(130, 'q').c_str(), key.ModulusHex().c_str()));
+  std::string cipher = Take(srRsaEncryptText(std::string(130, 'q').c_str(),
+                                              key.ModulusHex().c_str()));
   EXPECT_EQ(source.drawn, 3u * 32u);
   // The first block's seed is the first 32 bytes drawn: unmask it with the private key.
   Bytes em = key.PrivateRaw(rsa_test::FromHex(cipher.substr(0, 256)));

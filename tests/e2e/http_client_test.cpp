@@ -103,8 +103,7 @@ TEST(SdkTransport, GetsTheUrlAndHandsAnyBodyToTheCurrentContext) {
     int status;
     std::string body;
     int delayMillis;  // beyond the SDK's timeout of 1 ms, which the transport ignores
-  } cases[] = {
-      {200, "<r><err>OK</err></r>", 0}, {503, "busy", 0}, {200, "", 0}, {200, "late", 300}};
+  } cases[] = {{200, "<r><err>OK</err></r>", 0}, {503, "busy", 0}, {200, "", 0}, {200, "late", 300}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     RecordingServer server(c.status, c.body, c.delayMillis);

@@ -28,9 +28,7 @@ struct TranscriptCase {
                // PIN path all differ
 };
 
-void PrintTo(const TranscriptCase& c, std::ostream* os) {
-  *os << c.name;
-}
+void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.name; }
 std::string CaseName(const testing::TestParamInfo<TranscriptCase>& info) {
   return info.param.name;
 }
