@@ -77,16 +77,18 @@ SaveOutcome SaveFile(const std::string& windowsPath, const std::string& content)
 // One lock per installation, named after its seed file, so that every process (and every thread
 // of this one) that keeps that seed waits for the others: at most one owner holds it. On POSIX it
 // is an advisory lock on the seed file's folder: no file is created for it, so a folder that
-// accepts no new files is locked all the same. On Windows it is a named mutex. The system drops
+// accepts no new files is locked all the same. On Windows it is a byte-range lock on a file next
+// to the seed, "<seed>.lock", which every session of the machine sees. The system drops
 // either when its process ends, however it ends. `owner` (not null) tells holders inside this
 // process apart; an owner that holds the lock gets it again at once. Waits at most `waitMs`;
 // false when others held it all that time. Where the system offers nothing to lock (the folder
-// is missing or unreadable, a file system without locks) the owner is let through unguarded.
-bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* owner, long waitMs);
-// Releases the lock when `owner` holds it. Any thread may release on POSIX; on Windows the mutex
-// belongs to the thread that took it, so a release from another thread leaves it held until
-// that thread ends.
-void ReleaseInstallationLock(const std::string& seedWindowsPath, const void* owner);
+// is missing or unreadable, a file system without locks) the owner is let through unguarded,
+// and `unguarded` (when given) says why.
+bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* owner, long waitMs,
+                             std::string* unguarded = nullptr);
+// Releases the lock when `owner` holds it, from any thread of this process. Empty when released
+// (or not held), else why the system refused; the lock is given up in this process either way.
+std::string ReleaseInstallationLock(const std::string& seedWindowsPath, const void* owner);
 
 }  // namespace SRCppWrap::platform
 

@@ -1,6 +1,10 @@
 // The installation lock's process half: one owner per seed file inside this process, so that two
 // objects on two threads wait for each other as two processes do (a system lock does not always
 // exclude the threads of its own process). The system half is then taken by that one owner.
+#ifndef _WIN32
+#include <pthread.h>
+#endif
+
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -29,14 +33,42 @@ struct Holders {
   }
 };
 
+Holders& TheHolders();
+
+#ifndef _WIN32
+// A process made by fork holds none of its parent's locks: it drops the descriptors it inherited
+// (a flock lives as long as any descriptor of it) and the record of who holds what. The lock's
+// mutex is held across the fork so that the record is whole in the child.
+void BeforeFork() {
+  TheHolders().mutex.lock();
+}
+void AfterForkInParent() {
+  TheHolders().mutex.unlock();
+}
+void AfterForkInChild() {
+  Holders& holders = TheHolders();
+  for (auto& held : holders.bySeed) {
+    SystemLockForget(held.second.system);
+    held.second = Holder{};
+  }
+  holders.mutex.unlock();
+}
+#endif
+
 Holders& TheHolders() {
   static Holders holders;
+#ifndef _WIN32
+  static const bool watched =
+      ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild) == 0;
+  (void)watched;
+#endif
   return holders;
 }
 
 }  // namespace
 
-bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* owner, long waitMs) {
+bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* owner, long waitMs,
+                             std::string* unguarded) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
   Holders& holders = TheHolders();
@@ -52,7 +84,7 @@ bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* own
       std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   std::intptr_t system = kNoSystemLock;
   const bool acquired =
-      SystemLockAcquire(seedWindowsPath, left > 0 ? static_cast<long>(left) : 0, system);
+      SystemLockAcquire(seedWindowsPath, left > 0 ? static_cast<long>(left) : 0, system, unguarded);
   lock.lock();
   if (!acquired) {
     holder.owner = nullptr;
@@ -63,14 +95,15 @@ bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* own
   return true;
 }
 
-void ReleaseInstallationLock(const std::string& seedWindowsPath, const void* owner) {
+std::string ReleaseInstallationLock(const std::string& seedWindowsPath, const void* owner) {
   Holders& holders = TheHolders();
   const std::lock_guard<std::mutex> lock(holders.mutex);
   const auto found = holders.bySeed.find(seedWindowsPath);
-  if (found == holders.bySeed.end() || found->second.owner != owner) return;
-  SystemLockRelease(found->second.system);
+  if (found == holders.bySeed.end() || found->second.owner != owner) return "";
+  std::string error = SystemLockRelease(found->second.system);
   found->second = Holder{};
   holders.released.notify_all();
+  return error;
 }
 
 }  // namespace SRCppWrap::platform

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/Platform.h"
@@ -17,7 +18,16 @@
 
 namespace SRCppWrap::platform {
 
-bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::intptr_t& handle) {
+namespace {
+
+void Say(std::string* unguarded, const std::string& step, const std::string& path, int error) {
+  if (unguarded != nullptr) *unguarded = step + " " + path + ": " + std::strerror(error);
+}
+
+}  // namespace
+
+bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::intptr_t& handle,
+                       std::string* unguarded) {
   using namespace std::chrono;
   handle = kNoSystemLock;
   const std::string seed = NativePath(seedWindowsPath);
@@ -26,7 +36,10 @@ bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::int
                              : slash == 0               ? "/"
                                                         : seed.substr(0, slash);
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return true;
+  if (fd < 0) {
+    Say(unguarded, "open", folder, errno);
+    return true;
+  }
   // flock has no timed wait: poll, briefly at first, so that a short hold costs little.
   const steady_clock::time_point deadline = steady_clock::now() + milliseconds(waitMs);
   milliseconds pause(1);
@@ -36,7 +49,9 @@ bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::int
     const steady_clock::time_point now = steady_clock::now();
     if (error != EWOULDBLOCK || now >= deadline) {
       ::close(fd);
-      return error != EWOULDBLOCK;  // a file system without locks lets the owner through
+      if (error == EWOULDBLOCK) return false;
+      Say(unguarded, "flock", folder, error);  // a file system without locks lets the owner in
+      return true;
     }
     std::this_thread::sleep_for(std::min<steady_clock::duration>(pause, deadline - now));
     pause = std::min(pause * 2, milliseconds(50));
@@ -45,8 +60,14 @@ bool SystemLockAcquire(const std::string& seedWindowsPath, long waitMs, std::int
   return true;
 }
 
-void SystemLockRelease(std::intptr_t handle) {
-  if (handle != kNoSystemLock) ::close(static_cast<int>(handle));
+std::string SystemLockRelease(std::intptr_t handle) {
+  if (handle == kNoSystemLock || ::close(static_cast<int>(handle)) == 0) return "";
+  return std::string("close: ") + std::strerror(errno);
+}
+
+// Closing the child's descriptor leaves the parent's, and with it the parent's flock.
+void SystemLockForget(std::intptr_t handle) {
+  SystemLockRelease(handle);
 }
 
 }  // namespace SRCppWrap::platform

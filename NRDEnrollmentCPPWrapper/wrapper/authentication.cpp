@@ -20,15 +20,14 @@ namespace SRCppWrap {
 
 int QmtSR::GetOTPforAuthentication(std::string& otp) {
   LogBanner("Get OTP for Authentication Started");
-  const detail::InstallationRelease release(this);
+  const detail::InstallationRelease release(this, [this](const std::string& error) {
+    LogLine(detail::kReleaseFailedLine, error.c_str());
+  });
   if (!HoldInstallation()) {
     LogBanner("Get OTP for Authentication Ended");
     return detail::kInstallationBusyResult;
   }
-  detail::Process().proxyAddress = httpAddress_;
-  detail::Process().proxyPort = httpPort_;
-  detail::Process().proxyUser = proxyUser_;
-  detail::Process().proxyPassword = proxyPassword_;
+  detail::SetWorkflowProxy({httpAddress_, httpPort_, proxyUser_, proxyPassword_});
   CreateSRObject();
   LogLine("Sentrel Object Created succussfully");
   SetSRParameters();
@@ -46,12 +45,12 @@ void* QmtSR::CreateSRObject() {
   if (!HoldInstallation()) return nullptr;
   const std::string serial = deviceSerial_;
   const std::string key = uniquekey_;
-  LogLine("Proxy parameters:- address= %s, port= %ld", detail::Process().proxyAddress.c_str(),
-          detail::Process().proxyPort);
+  const detail::ProxyValues proxy = detail::WorkflowProxy();
+  LogLine("Proxy parameters:- address= %s, port= %ld", proxy.address.c_str(), proxy.port);
   LogLine("Sentrel Object created with device serial: %s, unique key: %s", serial.c_str(),
           key.c_str());
   SRContext* context = SRInit(0, serial.c_str(), key.c_str(), detail::SdkTransport, nullptr);
-  detail::AdoptContext(context);
+  detail::AdoptContext(context, this);
   LogLine("SRInit(0, %s, %s, callbackfunction, 0)", serial.c_str(), key.c_str());
   LogLine("SRInit returned : mVault object");
   return context;
@@ -98,7 +97,10 @@ void QmtSR::SetSRParameters() {
 }
 
 int QmtSR::GetOTP(std::string& otp) {
-  if (detail::GaveUpOnInstallation(this)) return detail::kInstallationBusyResult;
+  // Called on its own (a second OTP after the seed was persisted): its exchange is guarded too.
+  if (detail::GaveUpOnInstallation(this) || !HoldInstallation()) {
+    return detail::kInstallationBusyResult;
+  }
   SRContext* context = detail::Process().context;
   LogLine("Trying to get OTP with seed value");
   const int index = otpServiceIndex_;
@@ -130,12 +132,20 @@ int QmtSR::GetOTP(std::string& otp) {
 }
 
 void QmtSR::CheckSeedValueAndPersist() {
-  if (!detail::GaveUpOnInstallation(this)) PersistChangedSeed();
-  detail::ReleaseInstallation(this);
+  // Outside a held span (called again, or after GetOTP on its own) the lock is taken again before
+  // the seed file is touched; an object whose context is not the current one has nothing to
+  // write and waits for no one.
+  if (!detail::GaveUpOnInstallation(this) &&
+      (detail::CurrentContextMadeBy(this) == nullptr || HoldInstallation())) {
+    PersistChangedSeed();
+  }
+  const std::string error = detail::ReleaseInstallation(this);
+  if (!error.empty()) LogLine(detail::kReleaseFailedLine, error.c_str());
 }
 
 bool QmtSR::PersistChangedSeed() {
-  SRContext* context = detail::Process().context;
+  // Only the context this object made: another object's changes are that object's to persist.
+  SRContext* context = detail::CurrentContextMadeBy(this);
   const int changed = context ? SRStorageDataChanged(context) : 0;
   LogLine("SRStorageDataChanged(mVault object)");
   LogLine("SRStorageDataChanged(mVault object) returned: %d", changed);

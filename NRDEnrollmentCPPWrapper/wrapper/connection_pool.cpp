@@ -1,56 +1,122 @@
 #include "wrapper/connection_pool.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <mutex>
+#include <vector>
 
 namespace SRCppWrap::detail {
 
+// A cache and the locks libcurl takes on it.
+struct Cache {
+  CURLSH* share = nullptr;
+  std::mutex locks[CURL_LOCK_DATA_LAST];
+};
+
 namespace {
+
+long ThisProcess() {
+#ifdef _WIN32
+  return 0;  // no fork: one process for the pool's whole life
+#else
+  return static_cast<long>(::getpid());
+#endif
+}
 
 class ConnectionPool {
  public:
-  ConnectionPool() {
-    holdsGlobalState_ = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
-    share_ = holdsGlobalState_ ? curl_share_init() : nullptr;
-    if (share_ == nullptr) return;
-    // The host may call from more than one thread (one at a time, but the pool outlives calls).
-    curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, Lock);
-    curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, Unlock);
-    curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
-    for (const curl_lock_data data :
-         {CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_DNS}) {
-      curl_share_setopt(share_, CURLSHOPT_SHARE, data);
-    }
+  ConnectionPool() : holdsGlobalState_(curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK) {}
+  ~ConnectionPool() {
+    // Caches still lent (a host thread inside a transfer at exit) are left alone, and libcurl
+    // stays in use for them.
+    std::vector<CURLSH*> shares;
+    for (const Cache* cache : idle_) shares.push_back(cache->share);
+    ReleasePoolAtUnload(shares, holdsGlobalState_ && idle_.size() == made_);
+#ifndef _WIN32
+    for (const Cache* cache : idle_) delete cache;  // released with their shares
+#endif
   }
-  ~ConnectionPool() { ReleasePoolAtUnload(share_, holdsGlobalState_); }
   ConnectionPool(const ConnectionPool&) = delete;
   ConnectionPool& operator=(const ConnectionPool&) = delete;
 
-  CURLSH* share() const { return share_; }
+  // The cache used last, or a new one; NULL when none can be made.
+  Cache* Lend() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (owner_ != ThisProcess()) ForgetInherited();
+    if (!idle_.empty()) {
+      Cache* cache = idle_.back();
+      idle_.pop_back();
+      return cache;
+    }
+    CURLSH* share = holdsGlobalState_ ? curl_share_init() : nullptr;
+    if (share == nullptr) return nullptr;
+    auto* cache = new Cache;
+    cache->share = share;
+    curl_share_setopt(share, CURLSHOPT_LOCKFUNC, LockData);
+    curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, UnlockData);
+    curl_share_setopt(share, CURLSHOPT_USERDATA, cache);
+    for (const curl_lock_data data :
+         {CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_DNS}) {
+      curl_share_setopt(share, CURLSHOPT_SHARE, data);
+    }
+    ++made_;
+    return cache;
+  }
+
+  void GiveBack(Cache* cache) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // A cache lent before a fork is the parent's.
+    if (owner_ == ThisProcess()) idle_.push_back(cache);
+  }
 
  private:
-  static void Lock(CURL* /*curl*/, curl_lock_data data, curl_lock_access /*access*/, void* user) {
-    static_cast<ConnectionPool*>(user)->locks_[data].lock();
-  }
-  static void Unlock(CURL* /*curl*/, curl_lock_data data, void* user) {
-    static_cast<ConnectionPool*>(user)->locks_[data].unlock();
+  // Every cache of the parent is dropped as it is, never freed: cleaning one up would close its
+  // connections with a TLS close on streams the parent still uses.
+  void ForgetInherited() {
+    DropInheritedSockets();
+    idle_.clear();
+    made_ = 0;
+    owner_ = ThisProcess();
   }
 
-  CURLSH* share_ = nullptr;
-  bool holdsGlobalState_ = false;
-  std::mutex locks_[CURL_LOCK_DATA_LAST];
+  // One transfer uses a cache at a time; libcurl asks all the same.
+  static void LockData(CURL* /*curl*/, curl_lock_data data, curl_lock_access /*access*/,
+                       void* user) {
+    static_cast<Cache*>(user)->locks[data].lock();
+  }
+  static void UnlockData(CURL* /*curl*/, curl_lock_data data, void* user) {
+    static_cast<Cache*>(user)->locks[data].unlock();
+  }
+
+  const bool holdsGlobalState_;
+  std::mutex mutex_;
+  long owner_ = ThisProcess();
+  std::vector<Cache*> idle_;  // the one used last at the back
+  std::size_t made_ = 0;      // caches of this process, lent or idle
 };
+
+ConnectionPool& Pool() {
+  // Made by the first transfer, destroyed with the library's static objects at unload.
+  static ConnectionPool pool;
+  return pool;
+}
 
 }  // namespace
 
-CURL* PooledEasyInit() {
-  // Made by the first transfer, destroyed with the library's static objects at unload.
-  static ConnectionPool pool;
-  CURL* curl = curl_easy_init();
-  if (curl != nullptr && pool.share() != nullptr) {
-    curl_easy_setopt(curl, CURLOPT_SHARE, pool.share());
-    WatchPoolSockets(curl);
+PooledTransfer::PooledTransfer() : curl_(curl_easy_init()) {
+  if (curl_ == nullptr) return;
+  cache_ = Pool().Lend();
+  if (cache_ != nullptr) {
+    curl_easy_setopt(curl_, CURLOPT_SHARE, cache_->share);
+    WatchPoolSockets(curl_);
   }
-  return curl;
+}
+
+PooledTransfer::~PooledTransfer() {
+  if (curl_ != nullptr) curl_easy_cleanup(curl_);
+  if (cache_ != nullptr) Pool().GiveBack(cache_);
 }
 
 }  // namespace SRCppWrap::detail

@@ -47,17 +47,23 @@ std::string CheckEnrollmentBody(const std::string& rrdiCode, const std::string& 
          biosSerial + "\",\"token\":\"" + otp + "\"}";
 }
 
-// The text for the log, each secret value in it shown as "XXXX" when the host keeps secrets out
-// of the log.
-std::string ForLogMasking(std::string text, std::initializer_list<const std::string*> secrets) {
+// The text for the log, each secret value in it, in any spelling, shown as "XXXX" when the host
+// keeps secrets out of the log.
+std::string ForLogMasking(const std::string& text,
+                          std::initializer_list<const std::string*> secrets) {
   if (detail::Settings().logSecrets) return text;
-  for (const std::string* secret : secrets) {
-    if (secret->empty()) continue;
-    for (auto at = text.find(*secret); at != std::string::npos; at = text.find(*secret, at + 4)) {
-      text.replace(at, secret->size(), "XXXX");
-    }
-  }
-  return text;
+  std::vector<std::string> values;
+  for (const std::string* secret : secrets) values.push_back(*secret);
+  return detail::MaskSecretValues(text, values);
+}
+
+// A reply for the log, as above; one that is not a JSON document is withheld whole ("XXXX"):
+// the wrapper cannot tell what in it is secret.
+std::string ReplyForLog(const std::string& reply,
+                        std::initializer_list<const std::string*> secrets) {
+  if (detail::Settings().logSecrets || reply.empty()) return reply;
+  if (!detail::IsJsonDocument(reply)) return "XXXX";
+  return ForLogMasking(reply, secrets);
 }
 
 std::string EnrollmentStatusContent(const std::string& loginOtp, const std::string& uniqueKey) {
@@ -85,7 +91,9 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   LogBanner("Enrollment Process Started");
   // Taken before the back end hands out an activation code that giving up would waste; held
   // through the status file.
-  const detail::InstallationRelease release(this);
+  const detail::InstallationRelease release(this, [this](const std::string& error) {
+    LogLine(detail::kReleaseFailedLine, error.c_str());
+  });
   if (!HoldInstallation()) return ended(detail::kInstallationBusyResult);
   if (detail::HasSecretCode(enrollmentMessage)) {
     LogLine(
@@ -105,7 +113,7 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   const std::string activationCode = detail::JsonStringMember(reply, names.activationCode);
   const std::string loginOtp = detail::JsonStringMember(reply, names.loginOtp);
   LogLine("Output received from Sentrel code and OTP url: %s",
-          ForLogMasking(reply, {&activationCode, &loginOtp}).c_str());
+          ReplyForLog(reply, {&activationCode, &loginOtp}).c_str());
   if (codeStatus != kHttpOk) {
     LogLine("The response from Sentrel Code and OTP url is: %d", static_cast<int>(codeStatus));
     return ended(static_cast<int>(codeStatus));
@@ -199,7 +207,7 @@ int QmtSR::EnrollmentProcess(std::string codeAndOtpUrl, std::string enrollmentMe
   const long checkStatus =
       MakeCURLRequest(sentrelCheckEnrollmenturl_, checkBody, userName, password, reply);
   LogLine("Output received from Sentrel Check Enrollment url: %s",
-          ForLogMasking(reply, {&activationCode, &loginOtp, &otp}).c_str());
+          ReplyForLog(reply, {&activationCode, &loginOtp, &otp}).c_str());
 
   if (checkStatus != kHttpOk) {
     LogLine("Request to Sentrel Check Enrollment url failed with error code: %d",

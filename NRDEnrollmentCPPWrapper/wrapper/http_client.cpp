@@ -23,8 +23,9 @@ void ReportOversizedReply(size_t limit) {
 }
 
 // The bounds and the opt-in hardening of every transfer, set after the documented options so
-// that an opt-in verification replaces the documented "peer verification off".
-void ApplyTransferBounds(CURL* curl) {
+// that an opt-in verification replaces the documented "peer verification off". The proxy's
+// credentials are the values the proxy comes from (curl copies every text it is given).
+void ApplyTransferBounds(CURL* curl, const detail::ProxyValues& proxy) {
   const detail::RuntimeSettings& settings = detail::Settings();
   // libcurl sends with MSG_NOSIGNAL (or SO_NOSIGPIPE), so a closed peer never raises SIGPIPE;
   // without this it also swaps the SIGPIPE handler around each of its steps, some twenty system
@@ -44,11 +45,51 @@ void ApplyTransferBounds(CURL* curl) {
     }
   }
   if (settings.proxyAuth) {
-    const detail::ProcessState& process = detail::Process();
-    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, process.proxyUser.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, process.proxyPassword.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
     curl_easy_setopt(curl, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
   }
+}
+
+// libcurl sends a request again, on a new connection, when a reused connection ends before any
+// reply byte came back, which includes a server that read the request and then closed. The
+// service's GETs and the back end's PUTs change state, so a request goes out at most once: a
+// second send with no reply byte to the first is refused, and the transfer fails as it would
+// have on a connection of its own. A connection found dead before the send is replaced without
+// a second send, and a second send after a reply (an authentication round) goes on.
+struct SendOnce {
+  int sent = 0;
+  bool replied = false;
+  bool refused = false;
+};
+
+int BeforeEachSend(void* userdata, char* /*primaryIp*/, char* /*localIp*/, int /*primaryPort*/,
+                   int /*localPort*/) {
+  auto* once = static_cast<SendOnce*>(userdata);
+  if (once->sent > 0 && !once->replied) {
+    once->refused = true;
+    return CURL_PREREQFUNC_ABORT;
+  }
+  ++once->sent;
+  once->replied = false;
+  return CURL_PREREQFUNC_OK;
+}
+
+size_t NoteReplyHeader(char* /*data*/, size_t size, size_t count, void* userdata) {
+  static_cast<SendOnce*>(userdata)->replied = true;
+  return size * count;
+}
+
+void SendAtMostOnce(CURL* curl, SendOnce* once) {
+  curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, BeforeEachSend);
+  curl_easy_setopt(curl, CURLOPT_PREREQDATA, once);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, NoteReplyHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, once);
+}
+
+// What the failed transfer reports: a refused second send is the reply the first one never got.
+const char* TransferError(CURLcode result, const SendOnce& once) {
+  return curl_easy_strerror(once.refused ? CURLE_GOT_NOTHING : result);
 }
 
 struct ReplyText {
@@ -71,8 +112,9 @@ size_t AppendToReply(char* data, size_t size, size_t count, void* userdata) {
 // reply is assigned only after a completed transfer.
 long PutJson(const std::string& url, const std::string& body, const std::string* userName,
              const std::string* password, std::string& reply) {
-  const detail::ProcessState& process = detail::Process();
-  CURL* curl = detail::PooledEasyInit();
+  const detail::ProxyValues proxy = detail::WorkflowProxy();
+  const detail::PooledTransfer transfer;
+  CURL* curl = transfer.handle();
   if (curl == nullptr) {
     std::fprintf(stderr, "curl_easy_init() failed: no request made\n");
     return 0;
@@ -81,8 +123,8 @@ long PutJson(const std::string& url, const std::string& body, const std::string*
   received.limit = detail::Settings().backendReplyLimit;
   curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_PROXY, process.proxyAddress.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROXYPORT, process.proxyPort);
+  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.address.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROXYPORT, proxy.port);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "PUT");
@@ -94,17 +136,18 @@ long PutJson(const std::string& url, const std::string& body, const std::string*
     curl_easy_setopt(curl, CURLOPT_USERNAME, userName->c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password->c_str());
   }
-  ApplyTransferBounds(curl);
+  ApplyTransferBounds(curl, proxy);
+  SendOnce once;
+  SendAtMostOnce(curl, &once);
 
   long status = 0;
   const CURLcode result = curl_easy_perform(curl);
   if (result != CURLE_OK) {
-    std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+    std::fprintf(stderr, "curl_easy_perform() failed: %s\n", TransferError(result, once));
   } else {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     reply = received.text.c_str();  // up to the first zero byte
   }
-  curl_easy_cleanup(curl);
   curl_slist_free_all(headers);
   return status;
 }
@@ -151,19 +194,13 @@ size_t AppendToReceiveBuffer(char* data, size_t size, size_t count, void* userda
 // The exported interface takes its strings by value.
 // NOLINTBEGIN(performance-unnecessary-value-param)
 long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string& reply) {
-  detail::Process().proxyAddress = httpAddress_;
-  detail::Process().proxyPort = httpPort_;
-  detail::Process().proxyUser = proxyUser_;
-  detail::Process().proxyPassword = proxyPassword_;
+  detail::SetWorkflowProxy({httpAddress_, httpPort_, proxyUser_, proxyPassword_});
   return PutJson(url, body, nullptr, nullptr, reply);
 }
 
 long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string userName,
                             std::string password, std::string& reply) {
-  detail::Process().proxyAddress = httpAddress_;
-  detail::Process().proxyPort = httpPort_;
-  detail::Process().proxyUser = proxyUser_;
-  detail::Process().proxyPassword = proxyPassword_;
+  detail::SetWorkflowProxy({httpAddress_, httpPort_, proxyUser_, proxyPassword_});
   return PutJson(url, body, &userName, &password, reply);
 }
 // NOLINTEND(performance-unnecessary-value-param)
@@ -178,26 +215,30 @@ extern "C" int32_t SdkTransport(const char* url, int32_t /*timeout*/, void* /*us
   // Once the first transfer made the pool, which holds libcurl's global state, this pair of
   // global set-up and clean-up only counts.
   curl_global_init(CURL_GLOBAL_ALL);
-  CURL* curl = PooledEasyInit();
-  if (curl != nullptr) {
-    const ProcessState& process = Process();
-    curl_easy_setopt(curl, CURLOPT_URL, url);
-    curl_easy_setopt(curl, CURLOPT_PROXY, process.proxyAddress.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROXYPORT, process.proxyPort);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendToReceiveBuffer);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &buffer);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "libcurl-agent/1.0");
-    ApplyTransferBounds(curl);
-    const CURLcode result = curl_easy_perform(curl);
-    if (result != CURLE_OK) {
-      std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+  {
+    const ProxyValues proxy = WorkflowProxy();
+    const PooledTransfer transfer;
+    CURL* curl = transfer.handle();
+    if (curl != nullptr) {
+      curl_easy_setopt(curl, CURLOPT_URL, url);
+      curl_easy_setopt(curl, CURLOPT_PROXY, proxy.address.c_str());
+      curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
+      curl_easy_setopt(curl, CURLOPT_PROXYPORT, proxy.port);
+      curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendToReceiveBuffer);
+      curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+      curl_easy_setopt(curl, CURLOPT_WRITEDATA, &buffer);
+      curl_easy_setopt(curl, CURLOPT_USERAGENT, "libcurl-agent/1.0");
+      ApplyTransferBounds(curl, proxy);
+      SendOnce once;
+      SendAtMostOnce(curl, &once);
+      const CURLcode result = curl_easy_perform(curl);
+      if (result != CURLE_OK) {
+        std::fprintf(stderr, "curl_easy_perform() failed: %s\n", TransferError(result, once));
+      }
+    } else {
+      std::fprintf(stderr, "curl_easy_init() failed: no request made\n");
     }
-    curl_easy_cleanup(curl);
-  } else {
-    std::fprintf(stderr, "curl_easy_init() failed: no request made\n");
-  }
+  }  // the handle is released and its cache given back here
   curl_global_cleanup();
 
   // The SDK keeps its own copy; after a failed transfer this is what arrived so far.

@@ -1,12 +1,13 @@
 // The installation's lock as the workflows take it. Its span follows the building blocks, which
 // the host may also call one by one: CreateSRObject takes it (its new context replaces the
 // process-wide one that another object's exchange may be using) or else SetSRParameters, before
-// the seed is read; the whole workflows take it before they start, so that giving up wastes
-// nothing. CheckSeedValueAndPersist and the end of either workflow release it. Nothing else does: a
-// host that stops before CheckSeedValueAndPersist keeps the lock until its process ends, and other
-// workflows give up after the bounded wait.
+// the seed is read, or else GetOTP before its exchange; the whole workflows take it before they
+// start, so that giving up wastes nothing. CheckSeedValueAndPersist and the end of either
+// workflow release it. Nothing else does: a host that stops before CheckSeedValueAndPersist keeps
+// the lock until its process ends, and other workflows give up after the bounded wait.
 #include <mutex>
 #include <set>
+#include <string>
 
 #include "QmtSR.h"
 #include "platform/Platform.h"
@@ -44,8 +45,14 @@ void NoteGaveUp(const void* owner, bool gaveUp) {
 
 bool QmtSR::HoldInstallation() {
   const long waitMs = detail::Settings().lockWaitMs;
-  if (platform::AcquireInstallationLock(detail::kSeedFilePath, this, waitMs)) {
+  std::string unguarded;
+  if (platform::AcquireInstallationLock(detail::kSeedFilePath, this, waitMs, &unguarded)) {
     NoteGaveUp(this, false);
+    // Not another holder: the system refused the lock itself, and nothing else would say so.
+    if (!unguarded.empty()) {
+      LogLine("The installation lock could not be taken (%s): the workflow runs without it",
+              unguarded.c_str());
+    }
     return true;
   }
   NoteGaveUp(this, true);
@@ -63,9 +70,10 @@ bool GaveUpOnInstallation(const void* owner) {
   return given.owners.count(owner) != 0;
 }
 
-void ReleaseInstallation(const void* owner) {
-  platform::ReleaseInstallationLock(kSeedFilePath, owner);
+std::string ReleaseInstallation(const void* owner) {
+  std::string error = platform::ReleaseInstallationLock(kSeedFilePath, owner);
   NoteGaveUp(owner, false);
+  return error;
 }
 
 }  // namespace detail

@@ -4,6 +4,10 @@
 #ifndef NRD_WRAPPER_INSTALLATION_LOCK_H
 #define NRD_WRAPPER_INSTALLATION_LOCK_H
 
+#include <functional>
+#include <string>
+#include <utility>
+
 #include "sdk/SRSdk.h"
 
 namespace SRCppWrap::detail {
@@ -14,18 +18,28 @@ inline constexpr int kInstallationBusyResult = SR_ERR_TIMEOUT;
 // True while `owner`'s last attempt gave up and it has not taken the lock since: it read no seed,
 // so GetOTP sends nothing and CheckSeedValueAndPersist writes nothing.
 bool GaveUpOnInstallation(const void* owner);
-void ReleaseInstallation(const void* owner);
+// Empty when released (or not held), else why the system refused; given up in any case.
+std::string ReleaseInstallation(const void* owner);
 
-// Releases the owner's lock when a workflow ends, whichever way it ends.
+// The line a release the system refused writes to the log, with its reason.
+inline constexpr char kReleaseFailedLine[] = "The installation lock could not be released (%s)";
+
+// Releases the owner's lock when a workflow ends, whichever way it ends; `failed` logs a release
+// the system refused.
 class InstallationRelease {
  public:
-  explicit InstallationRelease(const void* owner) : owner_(owner) {}
-  ~InstallationRelease() { ReleaseInstallation(owner_); }
+  InstallationRelease(const void* owner, std::function<void(const std::string&)> failed)
+      : owner_(owner), failed_(std::move(failed)) {}
+  ~InstallationRelease() {
+    const std::string error = ReleaseInstallation(owner_);
+    if (!error.empty()) failed_(error);
+  }
   InstallationRelease(const InstallationRelease&) = delete;
   InstallationRelease& operator=(const InstallationRelease&) = delete;
 
  private:
   const void* owner_;
+  std::function<void(const std::string&)> failed_;
 };
 
 }  // namespace SRCppWrap::detail

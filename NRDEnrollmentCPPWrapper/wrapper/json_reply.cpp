@@ -15,4 +15,10 @@ std::string JsonStringMember(const std::string& reply, const char* name) {
   return member->value.GetString();
 }
 
+bool IsJsonDocument(const std::string& reply) {
+  rapidjson::Document dom;
+  dom.Parse<rapidjson::kParseIterativeFlag>(reply.c_str());
+  return !dom.HasParseError();
+}
+
 }  // namespace SRCppWrap::detail

@@ -11,6 +11,9 @@ namespace SRCppWrap::detail {
 // string. A value holding "\u0000" reads up to it.
 std::string JsonStringMember(const std::string& reply, const char* name);
 
+// True when the reply (up to its first zero byte) is one whole JSON document.
+bool IsJsonDocument(const std::string& reply);
+
 }  // namespace SRCppWrap::detail
 
 #endif

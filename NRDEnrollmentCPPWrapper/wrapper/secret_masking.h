@@ -3,6 +3,7 @@
 #define NRD_WRAPPER_SECRET_MASKING_H
 
 #include <string>
+#include <vector>
 
 namespace SRCppWrap::detail {
 
@@ -15,6 +16,12 @@ bool HasSecretCode(const std::string& message);
 // an unterminated string, or a "secret_code" that is not followed by a quote and a colon hides
 // the rest of the message. The value is never shown.
 std::string MaskSecretCode(const std::string& message);
+
+// A copy of a JSON text for the log with each of `secrets` (non-empty values the wrapper knows)
+// hidden in every spelling: a string literal whose value contains one, read with its escapes
+// ("\/", "\u004f") or as written, becomes "XXXX" between its quotes; a secret written
+// anywhere else becomes "XXXX" too.
+std::string MaskSecretValues(const std::string& text, const std::vector<std::string>& secrets);
 
 }  // namespace SRCppWrap::detail
 

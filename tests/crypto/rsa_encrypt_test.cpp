@@ -1,6 +1,10 @@
 // What the SDK encrypts must decrypt with OpenSSL's RSA-OAEP (SHA-256, MGF1-SHA-256, empty label).
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -80,5 +84,24 @@ TEST(RsaEncrypt, EachBlockDrawsItsSeedFromTheRandomSource) {
   Bytes seed_mask = rsa_test::Mgf1Sha256(Bytes(em.begin() + 33, em.end()), 32);
   for (size_t i = 0; i < 32; i++) EXPECT_EQ(em[1 + i] ^ seed_mask[i], 0x40 + static_cast<int>(i));
 }
+
+#ifndef _WIN32
+// Without a per-thread slot (every pthread key taken before the crypto code's first use) the
+// RSA step still works, with the key read for the call.
+TEST(RsaEncryptDeathTest, WorksWithoutAPerThreadSlot) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where no slot exists yet
+  EXPECT_EXIT(
+      {
+        const RsaTestKey& key = rsa_test::SharedKey1024();
+        OpenSslDecryptAll(key, std::string(2 * key.Size(), '0'));  // OpenSSL's own keys first
+        pthread_key_t taken;
+        while (pthread_key_create(&taken, nullptr) == 0) {
+        }
+        const std::string cipher = Take(srRsaEncryptText("2468", key.ModulusHex().c_str()));
+        std::exit(OpenSslDecryptAll(key, cipher) == "2468" ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace

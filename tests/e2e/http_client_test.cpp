@@ -63,7 +63,7 @@ class RecordingServer {
 
 SRContext* FreshContext() {
   SRContext* context = SRInit(0, "serial", "key", detail::SdkTransport, nullptr);
-  detail::AdoptContext(context);  // released when the library unloads
+  detail::AdoptContext(context);  // released when replaced or at unload
   return context;
 }
 
@@ -97,8 +97,7 @@ TEST(MakeCURLRequest, PutsJsonWithOrWithoutCredentialsAndReturnsStatusAndBody) {
 }
 
 TEST(SdkTransport, GetsTheUrlAndHandsAnyBodyToTheCurrentContext) {
-  detail::Process().proxyAddress.clear();
-  detail::Process().proxyPort = 0;
+  detail::SetWorkflowProxy({});
   SRContext* context = FreshContext();
   const struct {
     int status;

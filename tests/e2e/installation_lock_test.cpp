@@ -72,8 +72,9 @@ TEST_F(WorkflowTest, AHolderMakesEveryWorkflowGiveUpUntilItIsKilled) {
       },
       [&](QmtSR& q) {
         return q.EnrollmentProcess(server_.massEnrolmentUrl(), kMessage, kUser, kPassword, reached);
-      }};
-  for (int i = 0; i < 3; ++i) {
+      },
+      [&](QmtSR& q) { return q.GetOTP(otp); }};  // on its own, as after an earlier persist
+  for (int i = 0; i < 4; ++i) {
     QmtSR qmt;
     Configure(qmt, 1);
     EXPECT_EQ(workflows[i](qmt), 16) << "workflow " << i;
@@ -92,6 +93,42 @@ TEST_F(WorkflowTest, AHolderMakesEveryWorkflowGiveUpUntilItIsKilled) {
   EXPECT_EQ(qmt.GetOTPforAuthentication(otp), 0);
   EXPECT_EQ(server_.Login(login, otp), "OK");
   SRCppWrap::detail::Settings().lockWaitMs = 60000;
+}
+
+// Between another object's building blocks, a stray CheckSeedValueAndPersist leaves the holder's
+// changed seed to the holder, who then writes it.
+TEST_F(WorkflowTest, AnotherObjectsPersistLeavesTheHoldersSeedToItsHolder) {
+  const std::string login = EnrolOrFail();
+  server_.ChangeSettings(R"({"dk1":"always"})");  // every OTP exchange changes the seed's k1
+  const QuietStdout quiet;
+  QmtSR holder, stray;
+  Configure(holder, 1);
+  Configure(stray, 1);
+  holder.CreateSRObject();
+  holder.SetSRParameters();
+  std::string otp;
+  ASSERT_EQ(holder.GetOTP(otp), 0);
+  stray.CheckSeedValueAndPersist();
+  holder.CheckSeedValueAndPersist();
+  EXPECT_EQ(CountLogged(AuthenticationLog(), "SRStorageDataChanged(mVault object) returned: 1"), 1);
+  EXPECT_EQ(LastLogged(AuthenticationLog(), "SRStorageDataChanged(mVault object) returned: "), "1");
+  EXPECT_EQ(server_.Login(login, otp), "OK");
+  EXPECT_EQ(holder.GetOTPforAuthentication(otp), 0);  // the seed on disk is the device's
+}
+
+// A lock the system refuses (here: its folder is gone) is said once, and the workflow goes on.
+TEST_F(WorkflowTest, ALockTheSystemRefusesIsLoggedOnce) {
+  std::filesystem::remove_all(drive_.gen());
+  QmtSR qmt;
+  Configure(qmt, 1);
+  std::string otp;
+  const QuietStdout quiet;
+  qmt.GetOTPforAuthentication(otp);
+  const std::string log = AuthenticationLog();
+  EXPECT_EQ(CountLogged(log, "The installation lock could not be taken (open "), 1) << log;
+  EXPECT_NE(LastLogged(log, "The installation lock could not be taken (open ")
+                .find("No such file or directory): the workflow runs without it"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ namespace {
 TEST(TlsVerification, OptInChecksTheCaAndTheDefaultOnlyTheNameUnderOpenSsl) {
   const auto saved = SRCppWrap::detail::Settings();
   SRContext* context = SRInit(0, "serial", "key", SRCppWrap::detail::SdkTransport, nullptr);
-  SRCppWrap::detail::AdoptContext(context);  // released when the library unloads
+  SRCppWrap::detail::AdoptContext(context);  // released when replaced or at unload
   const std::string certs = std::string(E2E_CERT_DIR) + "/";
   const bool nameChecked =
       std::strncmp(curl_version_info(CURLVERSION_NOW)->ssl_version, "OpenSSL", 7) == 0;

@@ -10,7 +10,10 @@ static void* srProbeUse(void* ok) {
   char modulus[257] = {0};
   unsigned char digest[SR_SHA256_SIZE];
   memset(modulus, 'F', 256);
-  *(int*)ok = srSha256Bytes("abc", 3, digest) && srRsaKeyFor(modulus, SR_RSA_EXPONENT_HEX) != NULL;
+  SRRsaKey own;
+  SRRsaKey* key = srRsaKeyFor(modulus, SR_RSA_EXPONENT_HEX, &own);
+  *(int*)ok = srSha256Bytes("abc", 3, digest) && key != NULL && key != &own;
+  srRsaKeyDone(key, &own);
   return NULL;
 }
 

@@ -68,18 +68,28 @@ TEST(WindowsPlatform, ReplaceSkipsTakenNamesAndKeepsTheAttributes) {
   ::SetFileAttributesA("seed.data", FILE_ATTRIBUTE_NORMAL);  // so that the sandbox can go
 }
 
-// A holder that ends without releasing, as a killed process does, leaves the mutex abandoned,
-// which the next one takes as its own.
-TEST(WindowsPlatform, AnAbandonedInstallationLockIsTakenOver) {
-  // A path of its own: the end-to-end tests under the same Wine server hold the real seed's lock.
-  const char seed[] = R"(C:\APP\qmt\GEN\abandoned-lock-test.data)";
-  std::intptr_t held = platform::kNoSystemLock, next = platform::kNoSystemLock;
-  std::thread([&] { platform::SystemLockAcquire(seed, 0, held); }).join();
-  EXPECT_NE(held, platform::kNoSystemLock);
-  EXPECT_TRUE(platform::SystemLockAcquire(seed, 0, next));
-  EXPECT_NE(next, platform::kNoSystemLock);
-  platform::SystemLockRelease(next);
-  ::CloseHandle(reinterpret_cast<HANDLE>(held));
+// The lock is a byte-range lock on a file beside the seed: two handles (as two processes, in
+// any sessions) exclude each other, any thread of the holder releases it, and a holder whose
+// handle closes without a release (as a killed process's does) leaves it free.
+TEST(WindowsPlatform, TheInstallationLockBelongsToItsProcessNotToAThread) {
+  LogSandbox sandbox;  // the lock file is made beside the seed, here in the sandbox
+  const char seed[] = "seed.data";
+  std::intptr_t held = platform::kNoSystemLock, other = platform::kNoSystemLock;
+  ASSERT_TRUE(platform::SystemLockAcquire(seed, 0, held));
+  ASSERT_NE(held, platform::kNoSystemLock);
+  EXPECT_FALSE(platform::SystemLockAcquire(seed, 0, other));  // the same thread included
+  EXPECT_EQ(::GetFileAttributesA((std::string(seed) + ".lock").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+            0U);
+  ::CloseHandle(reinterpret_cast<HANDLE>(held));  // no release: the holder died
+  ASSERT_TRUE(platform::SystemLockAcquire(seed, 0, other));
+  EXPECT_EQ(platform::SystemLockRelease(other), "");
+
+  const int first = 0, second = 0;
+  std::thread([&] { ASSERT_TRUE(platform::AcquireInstallationLock(seed, &first, 0)); }).join();
+  EXPECT_FALSE(platform::AcquireInstallationLock(seed, &second, 0));
+  EXPECT_EQ(platform::ReleaseInstallationLock(seed, &first), "");  // from another thread
+  EXPECT_TRUE(platform::AcquireInstallationLock(seed, &second, 0));
+  EXPECT_EQ(platform::ReleaseInstallationLock(seed, &second), "");
 }
 
 // Wine keeps only Unix mode bits for files, so the descriptor the files are created with is

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "wrapper/secret_masking.h"
 
@@ -8,6 +9,7 @@ namespace {
 
 using SRCppWrap::detail::HasSecretCode;
 using SRCppWrap::detail::MaskSecretCode;
+using SRCppWrap::detail::MaskSecretValues;
 
 TEST(MaskSecretCode, HidesTheFirstValueAndKeepsTheRest) {
   const struct {
@@ -30,6 +32,28 @@ TEST(MaskSecretCode, HidesTheFirstValueAndKeepsTheRest) {
   for (const auto& c : cases) EXPECT_EQ(MaskSecretCode(c.message), c.logged) << c.message;
   EXPECT_TRUE(HasSecretCode("secret_code"));
   EXPECT_FALSE(HasSecretCode(R"({"secret":"x","code":"y"})"));
+}
+
+// Whatever the back end escapes, the value it stands for is hidden; nothing else changes.
+TEST(MaskSecretValues, HidesEverySpellingOfAKnownValue) {
+  const std::vector<std::string> secrets = {"AC/7Q/9Z", "LOGIN42", "", "\xF0\x9F\x94\x91k"};
+  const struct {
+    const char *text, *logged;
+  } cases[] = {
+      {R"({"enrollment_code":"AC\/7Q\/9Z","login_OTP":"L\u004fGIN42"})",
+       R"({"enrollment_code":"XXXX","login_OTP":"XXXX"})"},
+      {R"({"c":"AC/7Q/9Z","n":"LOGIN4"})", R"({"c":"XXXX","n":"LOGIN4"})"},
+      {R"({"a":"pre LOGIN42 post","b":"\u004C\u004F\u0047IN42"})", R"({"a":"XXXX","b":"XXXX"})"},
+      {R"({"k":"\ud83d\udd11k"})", R"({"k":"XXXX"})"},  // a pair beyond the first plane
+      {R"({"k":"\ud83d"})", R"({"k":"\ud83d"})"},
+      {R"({"q":"a\"b","LOGIN42":1})", R"({"q":"a\"b","XXXX":1})"},
+      {R"({"n":LOGIN42,"s":"x"})", R"({"n":XXXX,"s":"x"})"},  // written outside a literal
+      {R"({"t":"AC\/7Q)", R"({"t":"AC\/7Q)"},                 // unterminated, no secret
+      {R"({"t":"AC\/7Q\/9Z)", R"({"t":"XXXX)"},
+      {R"({"bad":"\uZZZZ\q"})", R"({"bad":"\uZZZZ\q"})"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MaskSecretValues(c.text, secrets), c.logged) << c.text;
 }
 
 }  // namespace

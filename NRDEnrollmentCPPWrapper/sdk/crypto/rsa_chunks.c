@@ -41,10 +41,12 @@ static int32_t srRsaOutputSize(const SRRsaKey* key, int32_t length, int32_t encr
 int32_t srRsaProcess(const char* modulus_hex, const char* exponent_hex, const unsigned char* in,
                      int32_t length, unsigned char* out, int32_t encrypt) {
   if (length <= 0) return 0;
-  SRRsaKey* key = srRsaKeyFor(modulus_hex, exponent_hex);
+  SRRsaKey own;
+  SRRsaKey* key = srRsaKeyFor(modulus_hex, exponent_hex, &own);
   if (key == NULL) return 0;
   int32_t result = srRsaOutputSize(key, length, encrypt);
   if (out != NULL && result > 0) result = srRsaChunksRun(key, in, length, out, encrypt);
+  srRsaKeyDone(key, &own);
   return result;
 }
 
@@ -64,7 +66,8 @@ static char* srRsaHexRun(const unsigned char* data, size_t length, const char* m
                          int32_t encrypt) {
   char* hex = NULL;
   if (data == NULL || length == 0 || length > INT32_MAX) return srStrDup("");
-  SRRsaKey* key = srRsaKeyFor(modulus_hex, SR_RSA_EXPONENT_HEX);
+  SRRsaKey own;
+  SRRsaKey* key = srRsaKeyFor(modulus_hex, SR_RSA_EXPONENT_HEX, &own);
   if (key != NULL) {
     int32_t size = srRsaOutputSize(key, (int32_t)length, encrypt);
     unsigned char* out = size > 0 ? (unsigned char*)malloc((size_t)size) : NULL;
@@ -77,6 +80,7 @@ static char* srRsaHexRun(const unsigned char* data, size_t length, const char* m
       hex = NULL;
     }
     free(out);
+    srRsaKeyDone(key, &own);
   }
   return hex != NULL ? hex : srStrDup("");
 }

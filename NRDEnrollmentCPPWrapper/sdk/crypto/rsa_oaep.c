@@ -79,9 +79,15 @@ static int srSameText(const char* a, const char* b) {
   return a != NULL && b != NULL && strcmp(a, b) == 0;
 }
 
-SRRsaKey* srRsaKeyFor(const char* modulus_hex, const char* exponent_hex) {
+SRRsaKey* srRsaKeyFor(const char* modulus_hex, const char* exponent_hex, SRRsaKey* own) {
   SRRsaKeyCache* kept = srThreadCache(SR_CACHE_RSA_KEY, sizeof *kept, srRsaKeyCacheRelease);
-  if (kept == NULL) return NULL;
+  if (kept == NULL) {
+    /* No slot: the key is read for this call, as the digest code does. */
+    memset(own, 0, sizeof *own);
+    if (srRsaKeyOpen(own, modulus_hex, exponent_hex)) return own;
+    srRsaKeyClose(own);
+    return NULL;
+  }
   if (srSameText(kept->modulus_hex, modulus_hex) && srSameText(kept->exponent_hex, exponent_hex))
     return &kept->key;
   srRsaKeyCacheRelease(kept);
@@ -97,6 +103,10 @@ SRRsaKey* srRsaKeyFor(const char* modulus_hex, const char* exponent_hex) {
     return NULL;
   }
   return &kept->key;
+}
+
+void srRsaKeyDone(SRRsaKey* key, SRRsaKey* own) {
+  if (key != NULL && key == own) srRsaKeyClose(own);
 }
 
 /* y = x^e mod n with x read from length big-endian bytes; written as exactly k bytes. The

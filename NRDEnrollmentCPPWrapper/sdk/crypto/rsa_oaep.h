@@ -32,10 +32,14 @@ typedef struct SRRsaKey {
 } SRRsaKey;
 
 /* The key for a modulus and an exponent given as hex of big-endian bytes, owned by the calling
- * thread and valid until its next call. NULL for a missing, empty, too short (< 67 bytes) or
- * too long (> 512 bytes) modulus, a missing or empty exponent, an exponent longer than the
- * modulus, or a failed allocation. */
-SRRsaKey* srRsaKeyFor(const char* modulus_hex, const char* exponent_hex);
+ * thread and valid until its next call; where the thread can keep none (no per-thread slot
+ * could be had), `own` opened for this call alone. Either way the caller ends its use with
+ * srRsaKeyDone. NULL for a missing, empty, too short (< 67 bytes) or too long (> 512 bytes)
+ * modulus, a missing or empty exponent, an exponent longer than the modulus, or a failed
+ * allocation. */
+SRRsaKey* srRsaKeyFor(const char* modulus_hex, const char* exponent_hex, SRRsaKey* own);
+/* Closes `key` when it is `own`, the key of one call; a kept key stays. */
+void srRsaKeyDone(SRRsaKey* key, SRRsaKey* own);
 
 /* Encrypts a message of at most k - 66 bytes into exactly k bytes; returns 1, or 0. */
 int srRsaBlockEncrypt(SRRsaKey* key, const unsigned char* message, int32_t length,

@@ -82,11 +82,16 @@ static void srSlotCreateOnce(void) {
 }
 #endif
 
-/* The system calls this with the ending thread's caches (never NULL). */
+/* The system calls this with the ending thread's caches (never NULL). Once the unload has
+ * begun, every listed cache is the unload's to free: freeing it here too would free it twice. */
 static void SR_CALLBACK srThreadEnded(void* caches) {
   SRThreadCaches* mine = (SRThreadCaches*)caches;
   if (mine == NULL) return;
   srLock();
+  if (g_closed) {
+    srUnlock();
+    return;
+  }
   if (mine->prev != NULL)
     mine->prev->next = mine->next;
   else
