@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine64 dpkg-dev osslsigncode
+  wine64 dpkg-dev osslsigncode debootstrap
 )
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)

@@ -8,7 +8,8 @@
 set -euo pipefail
 devserver="$1" dll="$2" qmtsr="$3" wine_run="$4" prefix="$5"
 here="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d "${TMPDIR:-/tmp}/qmt-signed-round-trip.XXXXXX")"
+# In the build folder: the i686 suites run Wine in a chroot that sees the work tree, not /tmp.
+work="$(mktemp -d "$PWD/signed-round-trip.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
 "$here/../release/make_test_signer.sh" "$work/signer"
