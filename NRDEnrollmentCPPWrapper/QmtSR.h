@@ -46,11 +46,13 @@ namespace SRCppWrap {
 /// clear unless the environment holds `QMT_LOG_SECRETS=0` when the library loads; the enrolment
 /// message's `secret_code` and the proxy password are never written.
 ///
-/// **Threads and processes.** Use an object from one thread at a time. The SDK context and the
-/// proxy settings are process-wide (set by the last workflow), so the workflows of one
-/// installation run one at a time: each holds the installation's lock (named after the seed
-/// file) from its start to its end, and another workflow, in this process or another, waits for
-/// it up to `QMT_LOCK_WAIT_MS` (60 s by default) and then returns 16 without sending anything.
+/// **Threads and processes.** Use an object from one thread at a time. The SDK context is
+/// process-wide, so the workflows of one installation run one at a time: each holds the
+/// installation's lock (named after the seed file) from its start to its end, and another
+/// workflow, in this process or another, waits for it up to `QMT_LOCK_WAIT_MS` (60 s by
+/// default) and then returns 16 without sending anything. The proxy values a workflow uses are
+/// kept per thread, so objects on other threads may call MakeCURLRequest() at any time. A host
+/// may fork after using the library, but not while another of its threads is inside a call.
 ///
 /// **Results** of every member: QmtSRResults.h (kQmtSRResults, QmtSRResultOf()).
 class QMTSR_API QmtSR {
@@ -323,8 +325,8 @@ class QMTSR_API QmtSR {
   ///@{
 
   /// Creates a new SDK context from the device serial and unique key and makes it the
-  /// process-wide one (the previous ones live until the library unloads). Logs the proxy and
-  /// the identity.
+  /// process-wide one (the one it replaces is released: every call that reads it holds the
+  /// installation's lock, as this one does). Logs the proxy and the identity.
   /// \return the new context (an opaque handle the host never needs), or null when the lock
   ///   wait gave up
   void* CreateSRObject();
