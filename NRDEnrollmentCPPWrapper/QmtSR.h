@@ -20,8 +20,8 @@ namespace SRCppWrap {
 /// the PIN file, then call EnrollmentProcess() once to enrol or GetOTPforAuthentication() for
 /// each login. A new object's strings are empty and its numbers 0 (enrolment status 0: not
 /// enrolled, the enrolment log). It holds no file or connection between calls and may be
-/// destroyed after any workflow (a host running the building blocks: after
-/// CheckSeedValueAndPersist(), which releases the installation's lock).
+/// destroyed after any workflow (a host running the building blocks: destroying it before
+/// CheckSeedValueAndPersist() releases the installation's lock as that would).
 ///
 /// **Texts and paths** are `std::string`s of bytes, passed by value (the library keeps its own
 /// copy) and returned by value. On Windows the library calls the ANSI file APIs, so paths and
@@ -57,6 +57,11 @@ namespace SRCppWrap {
 /// **Results** of every member: QmtSRResults.h (kQmtSRResults, QmtSRResultOf()).
 class QMTSR_API QmtSR {
  public:
+  /// Releases the installation's lock when this object holds it (a host that ran the building
+  /// blocks and never reached CheckSeedValueAndPersist()), which also closes the pooled
+  /// connections its span left open; otherwise does nothing. A copy never holds the lock.
+  ~QmtSR();
+
   /// \name Initialisers
   /// Each writes a start banner, stores its values in the order of its parameters through the
   /// setters (with their log lines), and writes an end banner. A standard exception while storing
@@ -225,11 +230,13 @@ class QMTSR_API QmtSR {
 
   /// \name HTTP client
   /// One JSON PUT ("Content-Type: application/json") to the enrolment back end, through the
-  /// object's proxy, on the process's pooled connection to that host. Writes no log entry; a
-  /// failed transfer prints "curl_easy_perform() failed: <reason>" on standard error. The peer's
-  /// certificate is verified only with `QMT_TLS_VERIFY=1`. A transfer fails when no connection
-  /// is made in 30 s, when less than 1 byte per second arrives for 60 s, or when the reply
-  /// exceeds 1 MiB. Results (kQmtSRRequest rows): the HTTP status; 0 when no transfer completed.
+  /// object's proxy, on the process's pooled connection to that host (inside a workflow or a
+  /// building-block span; called on its own, its connection is closed at its end). Writes no log
+  /// entry; a failed transfer prints "curl_easy_perform() failed: <reason>" on standard error. The
+  /// peer's certificate is verified only with `QMT_TLS_VERIFY=1`. A transfer fails when no
+  /// connection is made in 30 s, when less than 1 byte per second arrives for 60 s, or when the
+  /// reply exceeds 1 MiB. Results (kQmtSRRequest rows): the HTTP status; 0 when no transfer
+  /// completed.
   ///@{
 
   /// Sends `body` to `url` without HTTP authentication.
@@ -319,9 +326,9 @@ class QMTSR_API QmtSR {
   /// The steps the two workflows are made of, for a host that runs them one by one, in the
   /// order CreateSRObject(), SetSRParameters(), GetOTP(), CheckSeedValueAndPersist(), on one
   /// thread. CreateSRObject() (or SetSRParameters()) takes the installation's lock and
-  /// CheckSeedValueAndPersist() releases it; a host that never calls it keeps the lock until its
-  /// process ends. When the lock wait gives up (one line logged), no context is made, no seed is
-  /// read, GetOTP() returns 16 and CheckSeedValueAndPersist() writes nothing.
+  /// CheckSeedValueAndPersist() releases it; a host that never calls it keeps the lock until it
+  /// destroys the object. When the lock wait gives up (one line logged), no context is made, no
+  /// seed is read, GetOTP() returns 16 and CheckSeedValueAndPersist() writes nothing.
   ///@{
 
   /// Creates a new SDK context from the device serial and unique key and makes it the

@@ -89,6 +89,8 @@ bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* own
 // Releases the lock when `owner` holds it, from any thread of this process. Empty when released
 // (or not held), else why the system refused; the lock is given up in this process either way.
 std::string ReleaseInstallationLock(const std::string& seedWindowsPath, const void* owner);
+// True while `owner` holds the lock (unguarded included), from any thread of this process.
+bool InstallationLockHeldBy(const std::string& seedWindowsPath, const void* owner);
 
 }  // namespace SRCppWrap::platform
 

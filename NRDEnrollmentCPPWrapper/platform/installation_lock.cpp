@@ -27,13 +27,20 @@ struct Holders {
   std::condition_variable released;
   std::map<std::string, Holder> bySeed;
 
+  Holders();
   // A library unloaded while a lock is held gives it back rather than leave it to process end.
   ~Holders() {
     for (auto& held : bySeed) SystemLockRelease(held.second.system);
   }
 };
 
-Holders& TheHolders();
+// Made while the library loads, so that it outlives every object of the host, whose destructor
+// may release a lock (a host's static object included).
+Holders gHolders;
+
+Holders& TheHolders() {
+  return gHolders;
+}
 
 #ifndef _WIN32
 // A process made by fork holds none of its parent's locks: it drops the descriptors it inherited
@@ -55,14 +62,10 @@ void AfterForkInChild() {
 }
 #endif
 
-Holders& TheHolders() {
-  static Holders holders;
+Holders::Holders() {
 #ifndef _WIN32
-  static const bool watched =
-      ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild) == 0;
-  (void)watched;
+  ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild);
 #endif
-  return holders;
 }
 
 }  // namespace
@@ -93,6 +96,13 @@ bool AcquireInstallationLock(const std::string& seedWindowsPath, const void* own
   }
   holder.system = system;
   return true;
+}
+
+bool InstallationLockHeldBy(const std::string& seedWindowsPath, const void* owner) {
+  Holders& holders = TheHolders();
+  const std::lock_guard<std::mutex> lock(holders.mutex);
+  const auto found = holders.bySeed.find(seedWindowsPath);
+  return found != holders.bySeed.end() && found->second.owner == owner;
 }
 
 std::string ReleaseInstallationLock(const std::string& seedWindowsPath, const void* owner) {

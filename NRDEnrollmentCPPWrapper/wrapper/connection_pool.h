@@ -3,7 +3,9 @@
 //
 // The pool holds connection caches, each lent to one transfer at a time: a lone thread always
 // gets the cache it used last (and its open connection), two threads at the same moment get two
-// caches, so no connection ever serves two transfers at once. A process made by fork starts
+// caches, so no connection ever serves two transfers at once. Connections stay open only while
+// a workflow (or a host's building-block span) runs: its end closes the idle ones, keeping the
+// TLS sessions and DNS answers for the next workflow. A process made by fork starts
 // with no cache: what it inherited belongs to its parent's connections and is never used, nor
 // closed in a way that reaches the peer.
 #ifndef NRD_WRAPPER_CONNECTION_POOL_H
@@ -35,12 +37,17 @@ class PooledTransfer {
   Cache* cache_ = nullptr;
 };
 
+// Closes every connection no transfer is using; TLS sessions and DNS answers stay. Nothing
+// before the first transfer or after the pool's release.
+void CloseIdleConnections();
+
 // What the platform does with the pool's sockets and caches (connection_pool_unload.cpp).
 void WatchPoolSockets(CURL* curl);
 // In a process made by fork: closes the inherited sockets of the pool without a word to the
 // peer (a TLS close would reach the parent's stream).
 void DropInheritedSockets();
-void ReleasePoolAtUnload(const std::vector<CURLSH*>& caches, bool holdsGlobalState);
+void ReleasePoolAtUnload(const std::vector<CURL*>& handles, const std::vector<CURLSH*>& caches,
+                         bool holdsGlobalState);
 
 }  // namespace SRCppWrap::detail
 

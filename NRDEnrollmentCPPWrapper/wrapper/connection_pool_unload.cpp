@@ -72,7 +72,8 @@ void WatchPoolSockets(CURL* curl) {
 
 void DropInheritedSockets() {}  // no fork on Windows
 
-void ReleasePoolAtUnload(const std::vector<CURLSH*>& /*caches*/, bool /*holdsGlobalState*/) {
+void ReleasePoolAtUnload(const std::vector<CURL*>& /*handles*/,
+                         const std::vector<CURLSH*>& /*caches*/, bool /*holdsGlobalState*/) {
   if (ProcessIsExiting()) return;
   // A host thread still inside a transfer holds the lock: waiting here could never end.
   const std::unique_lock<std::mutex> lock(gSocketsLock, std::try_to_lock);
@@ -122,7 +123,9 @@ void DropInheritedSockets() {
   gOpenSockets.clear();
 }
 
-void ReleasePoolAtUnload(const std::vector<CURLSH*>& caches, bool holdsGlobalState) {
+void ReleasePoolAtUnload(const std::vector<CURL*>& handles, const std::vector<CURLSH*>& caches,
+                         bool holdsGlobalState) {
+  for (CURL* curl : handles) curl_easy_cleanup(curl);  // closes the connections a span left
   // A cache still in use (a host thread inside a transfer at exit) keeps libcurl in use too.
   bool released = true;
   for (CURLSH* share : caches) released = curl_share_cleanup(share) == CURLSHE_OK && released;

@@ -11,6 +11,7 @@
 #include "wrapper/ProcessState.h"
 #include "wrapper/connection_pool.h"
 #include "wrapper/http_transport.h"
+#include "wrapper/installation_lock.h"
 #include "wrapper/runtime_settings.h"
 
 namespace SRCppWrap {
@@ -109,9 +110,10 @@ size_t AppendToReply(char* data, size_t size, size_t count, void* userdata) {
 }
 
 // One JSON PUT to the back end. Returns the HTTP status, or 0 when no transfer happened; the
-// reply is assigned only after a completed transfer.
+// reply is assigned only after a completed transfer. Outside a workflow (the object holds no
+// span) the request is a workflow of its own: its connection is closed when it ends.
 long PutJson(const std::string& url, const std::string& body, const std::string* userName,
-             const std::string* password, std::string& reply) {
+             const std::string* password, std::string& reply, bool inWorkflow) {
   const detail::ProxyValues proxy = detail::WorkflowProxy();
   const detail::PooledTransfer transfer;
   CURL* curl = transfer.handle();
@@ -137,6 +139,7 @@ long PutJson(const std::string& url, const std::string& body, const std::string*
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password->c_str());
   }
   ApplyTransferBounds(curl, proxy);
+  if (!inWorkflow) curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   SendOnce once;
   SendAtMostOnce(curl, &once);
 
@@ -195,13 +198,13 @@ size_t AppendToReceiveBuffer(char* data, size_t size, size_t count, void* userda
 // NOLINTBEGIN(performance-unnecessary-value-param)
 long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string& reply) {
   detail::SetWorkflowProxy({httpAddress_, httpPort_, proxyUser_, proxyPassword_});
-  return PutJson(url, body, nullptr, nullptr, reply);
+  return PutJson(url, body, nullptr, nullptr, reply, detail::HoldsInstallation(this));
 }
 
 long QmtSR::MakeCURLRequest(std::string url, std::string body, std::string userName,
                             std::string password, std::string& reply) {
   detail::SetWorkflowProxy({httpAddress_, httpPort_, proxyUser_, proxyPassword_});
-  return PutJson(url, body, &userName, &password, reply);
+  return PutJson(url, body, &userName, &password, reply, detail::HoldsInstallation(this));
 }
 // NOLINTEND(performance-unnecessary-value-param)
 

@@ -3,14 +3,17 @@
 // process-wide one that another object's exchange may be using) or else SetSRParameters, before
 // the seed is read, or else GetOTP before its exchange; the whole workflows take it before they
 // start, so that giving up wastes nothing. CheckSeedValueAndPersist and the end of either
-// workflow release it. Nothing else does: a host that stops before CheckSeedValueAndPersist keeps
-// the lock until its process ends, and other workflows give up after the bounded wait.
+// workflow release it, and so does the object's destructor: a host that stops before
+// CheckSeedValueAndPersist keeps the lock until it destroys the object (or its process ends),
+// and other workflows give up after the bounded wait. A span's end also closes the pool's idle
+// connections: none stays open between workflows.
 #include <mutex>
 #include <set>
 #include <string>
 
 #include "QmtSR.h"
 #include "platform/Platform.h"
+#include "wrapper/connection_pool.h"
 #include "wrapper/installation_lock.h"
 #include "wrapper/runtime_settings.h"
 #include "wrapper/stored_files.h"
@@ -26,9 +29,11 @@ struct GaveUp {
   std::set<const void*> owners;
 };
 
+// Made while the library loads, so that it outlives every object of the host.
+GaveUp gGaveUp;
+
 GaveUp& Given() {
-  static GaveUp given;
-  return given;
+  return gGaveUp;
 }
 
 void NoteGaveUp(const void* owner, bool gaveUp) {
@@ -62,6 +67,16 @@ bool QmtSR::HoldInstallation() {
   return false;
 }
 
+QmtSR::~QmtSR() {
+  // A holder that never reached CheckSeedValueAndPersist ends its span here, as that would have;
+  // for any other object this only forgets an attempt that gave up.
+  try {
+    const std::string error = detail::ReleaseInstallation(this);
+    if (!error.empty()) LogLine(detail::kReleaseFailedLine, error.c_str());
+  } catch (...) {  // NOLINT(bugprone-empty-catch): the system drops the lock at process end
+  }
+}
+
 namespace detail {
 
 bool GaveUpOnInstallation(const void* owner) {
@@ -70,9 +85,15 @@ bool GaveUpOnInstallation(const void* owner) {
   return given.owners.count(owner) != 0;
 }
 
+bool HoldsInstallation(const void* owner) {
+  return platform::InstallationLockHeldBy(kSeedFilePath, owner);
+}
+
 std::string ReleaseInstallation(const void* owner) {
+  const bool held = HoldsInstallation(owner);
   std::string error = platform::ReleaseInstallationLock(kSeedFilePath, owner);
   NoteGaveUp(owner, false);
+  if (held) CloseIdleConnections();  // the span that used them is over
   return error;
 }
 

@@ -18,7 +18,11 @@ inline constexpr int kInstallationBusyResult = SR_ERR_TIMEOUT;
 // True while `owner`'s last attempt gave up and it has not taken the lock since: it read no seed,
 // so GetOTP sends nothing and CheckSeedValueAndPersist writes nothing.
 bool GaveUpOnInstallation(const void* owner);
-// Empty when released (or not held), else why the system refused; given up in any case.
+// True while `owner` holds the lock: its workflow or building-block span is running.
+bool HoldsInstallation(const void* owner);
+// Ends `owner`'s span: its lock is released and, when it held one, the pool's idle connections
+// are closed. Empty when released (or not held), else why the system refused; given up in any
+// case.
 std::string ReleaseInstallation(const void* owner);
 
 // The line a release the system refused writes to the log, with its reason.

@@ -25,6 +25,7 @@ namespace qmt_e2e {
 namespace {
 
 using SRCppWrap::QmtSR;
+constexpr char kSeed[] = "C:\\APP\\qmt\\GEN\\seed.data";
 
 // A loopback HTTP/1.1 server at the socket level, for what a library server cannot do: read the
 // `drop`-th request and close its connection without a reply, and tell connections apart. Every
@@ -125,7 +126,9 @@ class RawServer {
 // transfer. The pool then works on a new connection.
 TEST(DyingConnection, APutReadByTheServerIsNeverResentAndFails) {
   const RawServer server(2);
-  QmtSR qmt{};
+  const DriveRoot drive;
+  QmtSR qmt{};  // in a span, as in an enrolment, until its destructor ends it
+  ASSERT_TRUE(SRCppWrap::platform::AcquireInstallationLock(kSeed, &qmt, 0));
   std::string reply = "kept";
   ASSERT_EQ(qmt.MakeCURLRequest(server.url("/first"), "{}", reply), 200);
   reply = "kept";
@@ -155,7 +158,9 @@ TEST(DyingConnection, AServiceGetReadByTheServerIsNeverResent) {
 // A worker forked after a transfer sends on a connection of its own; the parent's still works.
 TEST(Fork, AChildGetsItsOwnConnectionAndTheParentKeepsItsOwn) {
   const RawServer server;
+  const DriveRoot drive;
   QmtSR qmt{};
+  ASSERT_TRUE(SRCppWrap::platform::AcquireInstallationLock(kSeed, &qmt, 0));
   std::string reply;
   ASSERT_EQ(qmt.MakeCURLRequest(server.url("/warm"), "{}", reply), 200);
   const pid_t child = ::fork();
@@ -174,7 +179,7 @@ TEST(Fork, AChildGetsItsOwnConnectionAndTheParentKeepsItsOwn) {
 
 TEST(Fork, AChildHoldsNoneOfItsParentsLock) {
   const DriveRoot drive;
-  const std::string seed = "C:\\APP\\qmt\\GEN\\seed.data";
+  const std::string seed = kSeed;
   const int first = 0, second = 0;
   ASSERT_TRUE(SRCppWrap::platform::AcquireInstallationLock(seed, &first, 0));
   int toChild[2], fromChild[2];
