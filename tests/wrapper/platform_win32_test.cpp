@@ -4,6 +4,8 @@
 
 #include <sddl.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -90,6 +92,41 @@ TEST(WindowsPlatform, TheInstallationLockBelongsToItsProcessNotToAThread) {
   EXPECT_EQ(platform::ReleaseInstallationLock(seed, &first), "");  // from another thread
   EXPECT_TRUE(platform::AcquireInstallationLock(seed, &second, 0));
   EXPECT_EQ(platform::ReleaseInstallationLock(seed, &second), "");
+}
+
+// Another process holding the lock (this program again, started as a holder) keeps this one out
+// until it ends; its end without a release frees the lock, as a killed host's would.
+TEST(WindowsPlatform, TheInstallationLockExcludesAnotherProcess) {
+  if (const char* held = std::getenv("QMT_TEST_LOCK_HOLDER")) {  // the holder's side
+    std::intptr_t handle = platform::kNoSystemLock;
+    ASSERT_TRUE(platform::SystemLockAcquire("seed.data", 0, handle));
+    std::ofstream(held) << "held";
+    for (int i = 0; i < 300 && !fs::exists("release"); ++i) ::Sleep(100);
+    return;  // ends without a release
+  }
+  LogSandbox sandbox;
+  char self[MAX_PATH];
+  ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0U);
+  std::string command =
+      std::string("\"") + self +
+      "\" --gtest_filter=WindowsPlatform.TheInstallationLockExcludesAnotherProcess";
+  ASSERT_TRUE(::SetEnvironmentVariableA("QMT_TEST_LOCK_HOLDER", "held"));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  const BOOL started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &child);
+  ::SetEnvironmentVariableA("QMT_TEST_LOCK_HOLDER", nullptr);
+  ASSERT_TRUE(started);
+  for (int i = 0; i < 300 && !fs::exists("held"); ++i) ::Sleep(100);
+  std::intptr_t mine = platform::kNoSystemLock;
+  EXPECT_FALSE(platform::SystemLockAcquire("seed.data", 200, mine));
+  std::ofstream("release") << "go";
+  EXPECT_EQ(::WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+  ::CloseHandle(child.hThread);
+  ::CloseHandle(child.hProcess);
+  ASSERT_TRUE(platform::SystemLockAcquire("seed.data", 0, mine));
+  EXPECT_EQ(platform::SystemLockRelease(mine), "");
 }
 
 // Wine keeps only Unix mode bits for files, so the descriptor the files are created with is
